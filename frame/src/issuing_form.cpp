@@ -1,0 +1,265 @@
+// SPDX-License-Identifier: MIT
+#include "frame/issuing_form.h"
+
+#include <algorithm>
+#include <variant>
+
+#include "frame/command_line.h"
+#include "frame/result_messages.h"
+#include "frame/text.h"
+#include "frame/texts.h"
+
+namespace frame {
+namespace {
+
+constexpr std::string_view kSerialPortSetting = "COM1:9600,E,8,1";
+constexpr std::string_view kDriverPort = "DRV";
+constexpr std::string_view kSerialPort = "COM";
+
+// A failure inside a step abandons that step only; the next step runs.
+template <typename Step>
+void ignoringFailure(Step&& step) noexcept {
+    try {
+        step();
+    } catch (...) {
+    }
+}
+
+// A control method that throws has answered false.
+template <typename Call>
+bool answeredTrue(Call&& call) noexcept {
+    try {
+        return isTrue(call());
+    } catch (...) {
+        return false;
+    }
+}
+
+std::string issuingText(std::int64_t recordNumber) {
+    return std::to_string(recordNumber).append(texts::kIssuingSuffix);
+}
+
+std::string rejectionText(CommandLineForm form) {
+    const std::string_view usage = form == CommandLineForm::FourArguments
+                                       ? "/ラベルフォーマット /データファイル /ポート種別 /ドライバ"
+                                       : "/ラベルフォーマット /データファイル /ポート種別";
+    return std::string(texts::kCommandLineRejected).append("\r\n(").append(usage).append(")");
+}
+
+std::int16_t portCodeFor(std::string_view portKind) {
+    if (portKind == kDriverPort) return kPortCodeDriver;
+    if (portKind == kSerialPort) return kPortCodeSerial;
+    return kPortCodeUnknown;  // OpenPort gets 0 and the control answers for it
+}
+
+}  // namespace
+
+IssuingForm::IssuingForm(const Edition& edition, Window& window, BcpControl& bcpCtrl)
+    : edition_(edition), window_(window), bcpCtrl_(bcpCtrl) {
+    bcpCtrl_.connectOnStatus(
+        [this](const std::string& printerStatus, ResultCode result) { BcpCtrl_OnStatus(printerStatus, result); });
+}
+
+bool IssuingForm::Form_Load(std::string_view commandLine) {
+    const CommandLineParse parsed = parseCommandLine(commandLine, edition_.commandLine);
+    if (std::holds_alternative<CommandLineError>(parsed)) {
+        outcome_ = JobOutcome::Rejected;
+        showFailure(rejectionText(edition_.commandLine));
+        return false;
+    }
+    const auto& args = std::get<CommandLineArgs>(parsed);
+    if (edition_.onlyKind == nullptr) {
+        const DataKind* kind = findDataKind(commandLine, edition_.dataKinds);
+        state_.DataKind = kind ? std::string(kind->name) : std::string();
+        state_.FieldCount = kind ? kind->fieldCount : edition_.fieldCountWithoutKind;
+    }
+    state_.PortKind = args.portKind;
+    if (state_.PortKind == kDriverPort) {
+        state_.PortSetting = edition_.fixedDriverSetting.empty() ? args.driver
+                                                                 : std::string(edition_.fixedDriverSetting);
+    } else if (state_.PortKind == kSerialPort) {
+        state_.PortSetting = kSerialPortSetting;
+    }
+    state_.StatusArrived = kVbFalse;
+    state_.StopRequested = kVbFalse;
+    state_.JobArgs[1] = args.format;
+    state_.JobArgs[2] = args.dataFile;
+    return true;
+}
+
+void IssuingForm::Form_Activate() {
+    if (activated_) return;
+    activated_ = true;
+    ignoringFailure([&] { bcpCtrl_.setPortSetting(state_.PortSetting); });
+    ignoringFailure([&] { bcpCtrl_.setUsePrinter(edition_.usePrinter); });
+    bool finished = false;
+    ignoringFailure([&] { finished = IssueLabels(); });
+    if (outcome_ == JobOutcome::NotRun) outcome_ = JobOutcome::Failed;  // IssueLabels itself failed
+    dataFile_.reset();
+    ignoringFailure([&] { bcpCtrl_.ClosePort(state_.LastResult); });
+    ignoringFailure([&] { window_.hide(); });
+    if (edition_.reportsCompletion && finished) {
+        showMessage(std::string(texts::kCompleted), MessageIcon::Information, MessageButtons::Ok);
+    }
+    ignoringFailure([&] { window_.unload(); });
+}
+
+bool IssuingForm::IssueLabels() {
+    state_.PrintedCount = 0;
+    state_.IssuedCount = 0;
+    showStatus(std::string(texts::kPreparing));
+    doEvents();
+
+    std::string formatName = state_.JobArgs[1];
+    if (!answeredTrue([&] { return bcpCtrl_.LoadFormat(formatName, state_.LastResult); }) && !CheckResult()) {
+        return endJob(JobOutcome::Failed);
+    }
+    dataFile_ = FieldReader::open(hostPath(state_.JobArgs[2]));
+    if (!dataFile_) {
+        showFailure(std::string(texts::kDataFileOpenFailed));
+        return endJob(JobOutcome::Failed);
+    }
+    std::int16_t portCode = portCodeFor(state_.PortKind);
+    if (!answeredTrue([&] { return bcpCtrl_.OpenPort(portCode, state_.LastResult); }) && !CheckResult()) {
+        return endJob(JobOutcome::Failed);
+    }
+    showStatus(issuingText(1));
+    doEvents();
+
+    const DataKind* kind = recordKind();
+    std::vector<std::string> record;
+    while (!dataFile_->atEnd()) {
+        if (!edition_.reusesRecordBuffer || record.empty()) record.assign(static_cast<std::size_t>(recordLength()) + 1, {});
+        if (const int failure = readRecord(record); failure != 0) {
+            showFailure(std::string(texts::kReadFailedPrefix)
+                            .append(withSignPosition(failure))
+                            .append(texts::kReadFailedSuffix));
+            return endJob(JobOutcome::Failed);
+        }
+        setFields(kind, record);
+        if (!answeredTrue([&] {
+                return bcpCtrl_.Issue(1, edition_.issueSecondArgument, state_.LastStatus, state_.LastResult);
+            }) &&
+            !CheckResult()) {
+            return endJob(JobOutcome::Failed);
+        }
+        if (!edition_.reusesRecordBuffer) record.clear();
+        ++state_.IssuedCount;
+        ++state_.PrintedCount;
+        showStatus(issuingText(state_.PrintedCount));
+        doEvents();
+        if (isTrue(state_.StopRequested)) return endJob(JobOutcome::Stopped);
+        if (state_.PortKind == kSerialPort && takeStatusArrived() && !CheckResult()) {
+            return endJob(JobOutcome::Failed);
+        }
+    }
+    return waitForConfirmations(portCode);
+}
+
+// Only a control that rewrote the serial port's code to 1 makes a serial job wait here,
+// and only while labels are unconfirmed; with the counters advanced together after every
+// record the condition never holds.
+bool IssuingForm::waitForConfirmations(std::int16_t portCode) {
+    if (state_.PortKind == kSerialPort && portCode == kPortCodeDriver) {
+        while (state_.PrintedCount < state_.IssuedCount) {
+            doEvents();
+            if (isTrue(state_.StopRequested)) return endJob(JobOutcome::Stopped);
+            if (takeStatusArrived() && !CheckResult()) return endJob(JobOutcome::Failed);
+        }
+    }
+    return endJob(JobOutcome::Finished);
+}
+
+bool IssuingForm::CheckResult() {
+    if (state_.LastResult == kPrinterStatusReport) {
+        if (!isNormalPrinterState(state_.LastStatus)) showStatus(printerFaultText(state_.LastStatus));
+        return true;
+    }
+    ignoringFailure([&] { window_.hide(); });
+    showFailure(stopMessageFor(state_.LastResult).append(texts::kJobEnds));
+    return false;
+}
+
+void IssuingForm::BcpCtrl_OnStatus(const std::string& PrinterStatus, ResultCode Result) {
+    state_.StatusArrived = kVbTrue;
+    state_.LastResult = Result;
+    if (Result != kPrinterStatusReport) return;
+    state_.LastStatus = PrinterStatus;
+    if (leftChars(state_.LastStatus, 2) == "40") {
+        ++state_.PrintedCount;
+        showStatus(issuingText(state_.PrintedCount + 1));
+    }
+}
+
+void IssuingForm::cmdStop_Click() {
+    const MessageAnswer answer =
+        showMessage(std::string(texts::kStopQuestion), MessageIcon::Question, MessageButtons::YesNo);
+    if (answer == MessageAnswer::Yes) state_.StopRequested = kVbTrue;
+}
+
+bool IssuingForm::endJob(JobOutcome outcome) {
+    outcome_ = outcome;
+    return outcome == JobOutcome::Finished;
+}
+
+// Control events queued since the last yield are raised first, then the window's own.
+void IssuingForm::doEvents() {
+    ignoringFailure([&] { bcpCtrl_.deliverPendingEvents(); });
+    ignoringFailure([&] { window_.yieldToEvents(); });
+}
+
+void IssuingForm::showStatus(const std::string& text) {
+    ignoringFailure([&] { window_.setStatusText(text); });
+}
+
+MessageAnswer IssuingForm::showMessage(std::string text, MessageIcon icon, MessageButtons buttons) {
+    MessageAnswer answer = MessageAnswer::No;
+    ignoringFailure([&] {
+        answer = window_.showMessage(MessageBox{std::move(text), std::string(texts::kMessageTitle), icon, buttons});
+    });
+    return answer;
+}
+
+void IssuingForm::showFailure(std::string text) {
+    showMessage(std::move(text), MessageIcon::Exclamation, MessageButtons::Ok);
+}
+
+const DataKind* IssuingForm::recordKind() const {
+    if (edition_.onlyKind != nullptr) return edition_.onlyKind;
+    for (const DataKind& kind : edition_.dataKinds) {
+        if (state_.DataKind == kind.name) return &kind;
+    }
+    return nullptr;  // the record is issued with no field set
+}
+
+// At least one field, so that every record moves the job through its file.
+std::int16_t IssuingForm::recordLength() const {
+    const std::int16_t length = edition_.onlyKind != nullptr ? edition_.onlyKind->fieldCount : state_.FieldCount;
+    return std::max<std::int16_t>(length, 1);
+}
+
+// Every position is read even after a failure; the last failure number is the one shown.
+int IssuingForm::readRecord(std::vector<std::string>& record) {
+    int failure = 0;
+    for (std::size_t position = 1; position < record.size(); ++position) {
+        if (const int read = dataFile_->readField(record[position]); read != 0) failure = read;
+    }
+    return failure;
+}
+
+void IssuingForm::setFields(const DataKind* kind, std::vector<std::string>& record) {
+    if (kind == nullptr) return;
+    for (const LabelRow& row : kind->table) {
+        const auto position = static_cast<std::size_t>(row.recordPosition);
+        if (position == 0 || position >= record.size()) continue;  // a table never reads past its record
+        ignoringFailure([&] { bcpCtrl_.SetField(row.labelField, record[position], state_.LastResult); });
+    }
+}
+
+bool IssuingForm::takeStatusArrived() {
+    const bool arrived = isTrue(state_.StatusArrived);
+    state_.StatusArrived = kVbFalse;
+    return arrived;
+}
+
+}  // namespace frame
