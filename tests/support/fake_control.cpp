@@ -50,7 +50,7 @@ void FakeControl::record(frame::DispId dispId, std::vector<Argument> args) {
 
 frame::VbBool FakeControl::answer(frame::DispId dispId, frame::ResultCode& result, std::string* status) {
     auto& queue = scripts_[dispId];
-    Answer next;
+    Answer next = defaultAnswer;
     if (!queue.empty()) {
         next = queue.front();
         queue.pop_front();

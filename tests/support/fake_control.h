@@ -36,7 +36,7 @@ class FakeControl : public frame::BcpControl {
 public:
     explicit FakeControl(Journal& journal) : journal_(journal) {}
 
-    // Answers for the next calls of one operation, in order; afterwards it succeeds.
+    // Answers for the next calls of one operation, in order; afterwards `defaultAnswer`.
     void script(frame::DispId dispId, Answer answer) { scripts_[dispId].push_back(std::move(answer)); }
     // Raised at the next yield of the host.
     void queueStatus(std::string printerStatus, frame::ResultCode result) {
@@ -47,6 +47,7 @@ public:
     // Overwrites the port code that OpenPort receives by reference.
     std::optional<std::int16_t> rewritePortCode;
 
+    Answer defaultAnswer;
     std::vector<Call> calls;
     std::vector<Call> callsOf(frame::DispId dispId) const;
     int issueCount = 0;
