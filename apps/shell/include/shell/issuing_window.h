@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: MIT
+// The main window: caption "MOKUREN", the status line lblStatus and the Stop button
+// cmdStop, shown modally in an event loop of its own so that hiding it never ends the job.
+#pragma once
+
+#include <QEventLoop>
+#include <QWidget>
+#include <functional>
+
+#include "frame/window.h"
+
+class QLabel;
+class QPushButton;
+
+namespace shell {
+
+class IssuingWidget : public QWidget {
+public:
+    explicit IssuingWidget(const QString& windowName);
+
+    std::function<void()> onActivate;     // the first show or activation runs the job
+    std::function<void()> onStopClicked;
+
+    QLabel* lblStatus() const { return lblStatus_; }
+    QPushButton* cmdStop() const { return cmdStop_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void activateLater();
+
+    QLabel* lblStatus_;
+    QPushButton* cmdStop_;
+};
+
+class QtWindow : public frame::Window {
+public:
+    explicit QtWindow(const QString& windowName);
+
+    IssuingWidget& widget() { return widget_; }
+    // Shows the window modally and returns when the job has unloaded it.
+    void runModal();
+
+    void setStatusText(const std::string& text) override;
+    void yieldToEvents() override;
+    frame::MessageAnswer showMessage(const frame::MessageBox& box) override;
+    void hide() override;
+    void unload() override;
+
+private:
+    IssuingWidget widget_;
+    QEventLoop modalLoop_;
+    bool unloaded_ = false;
+};
+
+}  // namespace shell
