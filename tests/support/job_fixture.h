@@ -7,6 +7,8 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "fake_control.h"
 #include "frame/issuing_form.h"
@@ -43,5 +45,19 @@ private:
         return value;
     }
 };
+
+}  // namespace testing_support
+
+namespace testing_support {
+
+// One record of `fieldCount` comma-separated fields whose position n holds "<tag>n".
+std::string taggedRecord(int fieldCount, const std::string& tag);
+
+// The SetField calls made so far, as (label field, text).
+std::vector<std::pair<std::int64_t, std::string>> setFieldCalls(const FakeControl& control);
+
+// The calls a table makes for a record made by taggedRecord.
+std::vector<std::pair<std::int64_t, std::string>> expectedCalls(
+    const std::vector<std::pair<int, int>>& table, const std::string& tag);
 
 }  // namespace testing_support
