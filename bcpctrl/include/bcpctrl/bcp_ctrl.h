@@ -1,0 +1,76 @@
+// SPDX-License-Identifier: MIT
+// The label-printer control: loads a label format, takes the text of each numbered field
+// and issues labels to the destination the printer list names for the port setting.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "bcpctrl/call_trace.h"
+#include "bcpctrl/environment.h"
+#include "bcpctrl/label_format.h"
+#include "bcpctrl/virtual_printer.h"
+#include "frame/bcp_control.h"
+
+namespace bcpctrl {
+
+inline constexpr const char* kDefaultSystemPath = "C:\\BcpCtrl";
+
+struct BcpCtrlOptions {
+    // The control's folder as the calling programs knew it; see docs/bcpctrl.md for how it
+    // maps to a directory here.
+    std::string systemPath = kDefaultSystemPath;
+    // Where the BCPCTRL_* variables are read.
+    EnvironmentLookup environment = processEnvironment();
+};
+
+class BcpCtrl final : public frame::BcpControl {
+public:
+    explicit BcpCtrl(BcpCtrlOptions options = {});
+    BcpCtrl(const BcpCtrl&) = delete;
+    BcpCtrl& operator=(const BcpCtrl&) = delete;
+
+    void setPortSetting(const std::string& portSetting) override;
+    void setUsePrinter(std::int16_t usePrinter) override;
+
+    frame::VbBool LoadFormat(std::string& formatPath, frame::ResultCode& result) override;
+    frame::VbBool OpenPort(std::int16_t& portCode, frame::ResultCode& result) override;
+    frame::VbBool SetField(std::int16_t labelField, std::string& text, frame::ResultCode& result) override;
+    frame::VbBool Issue(std::int16_t first, std::int16_t second, std::string& status,
+                        frame::ResultCode& result) override;
+    frame::VbBool ClosePort(frame::ResultCode& result) override;
+
+    void connectOnStatus(OnStatusHandler handler) override;
+    void deliverPendingEvents() override;
+
+    // For a renderer: the loaded format (nullptr when none) and the text of its fields.
+    const LabelFormat* loadedFormat() const;
+    const FieldValues& fieldValues() const { return fieldValues_; }
+
+private:
+    frame::ResultCode loadFormat(const std::string& formatName);
+    frame::ResultCode openPort(std::int16_t portCode);
+    frame::ResultCode setField(std::int16_t labelField, const std::string& text);
+    IssueAnswer issue();
+    frame::ResultCode closePort();
+
+    Outcome<std::filesystem::path> systemDirectory() const;
+    Outcome<PrinterList> printerList() const;
+    Outcome<LabelFormat> readUsableFormat(const std::string& formatName) const;
+    std::optional<frame::ResultCode> simulatedLoadFormatAnswer() const;
+
+    BcpCtrlOptions options_;
+    CallTrace trace_;
+    std::string portSetting_;
+    std::int16_t usePrinter_ = 0;
+    std::optional<LabelFormat> format_;
+    FieldValues fieldValues_;
+    std::optional<VirtualPrinter> printer_;
+    std::vector<StatusEvent> pendingEvents_;
+    OnStatusHandler onStatus_;
+};
+
+}  // namespace bcpctrl

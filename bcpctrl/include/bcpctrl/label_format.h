@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: MIT
+// A label format as read from its JSON file: the label's size and the numbered fields the
+// calling program fills. The model is kept whole so that a renderer can draw from it.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bcpctrl/outcome.h"
+
+namespace bcpctrl {
+
+enum class FieldType { Text, Barcode };
+enum class Symbology { Ean13, Ean8, Code128, Gs1_128, Code39, Nw7, Itf14, Qr };
+enum class Align { Left, Center, Right };
+
+struct FontStyle {
+    std::string family = "Noto Sans CJK JP";
+    double sizePt = 10.0;
+    bool bold = false;
+};
+
+struct LabelField {
+    // A negative number or one past 32767 is kept as 0 so that the layout check rejects it.
+    std::int16_t number = 0;
+    FieldType type = FieldType::Text;
+    std::optional<Symbology> symbology;  // barcode fields only
+    // The field's box on the label; rotation turns the content inside it.
+    double xMm = 0.0;
+    double yMm = 0.0;
+    double widthMm = 0.0;
+    double heightMm = 0.0;
+    int rotationDeg = 0;  // 0, 90, 180 or 270
+    FontStyle font;
+    Align align = Align::Left;
+    std::string defaultText;
+    bool humanReadable = true;  // barcode fields: print the digits under the bars
+};
+
+struct LabelFormat {
+    std::int16_t usePrinter = 0;  // the printer model the format is made for
+    double widthMm = 0.0;
+    double heightMm = 0.0;
+    std::vector<LabelField> fields;
+
+    const LabelField* findField(std::int16_t number) const;  // nullptr when absent
+};
+
+// Reads the structure only: FormatUnreadable for bad JSON, a missing or wrongly typed key,
+// an unknown type, symbology, rotation or align.
+Outcome<LabelFormat> parseLabelFormat(std::string_view jsonText);
+Outcome<LabelFormat> readLabelFormatFile(const std::filesystem::path& file);
+
+// FormatLayoutError for a label without area, a field box not inside the label, a field
+// number outside 1..32767 or a number used twice.
+std::optional<ErrorNumber> findLayoutError(const LabelFormat& format);
+
+}  // namespace bcpctrl

@@ -1,0 +1,218 @@
+// SPDX-License-Identifier: MIT
+#include "bcpctrl/bcp_ctrl.h"
+
+#include <utility>
+
+#include "bcpctrl/host_paths.h"
+#include "bcpctrl/port_setting.h"
+#include "bcpctrl/printer_list.h"
+#include "bcpctrl/result_codes.h"
+
+namespace bcpctrl {
+namespace {
+
+using frame::DispId;
+using frame::ResultCode;
+using frame::VbBool;
+
+VbBool succeeded(ResultCode result) { return result == kSuccess ? frame::kVbTrue : frame::kVbFalse; }
+
+FieldValues defaultValuesOf(const LabelFormat& format) {
+    FieldValues values;
+    for (const LabelField& field : format.fields) {
+        values[field.number] = field.defaultText;
+    }
+    return values;
+}
+
+}  // namespace
+
+BcpCtrl::BcpCtrl(BcpCtrlOptions options)
+    : options_(std::move(options)), trace_(CallTrace::fromEnvironment(options_.environment)) {}
+
+void BcpCtrl::setPortSetting(const std::string& portSetting) {
+    portSetting_ = portSetting;
+    trace_.propertySet("PortSetting", DispId::PortSetting, portSetting);
+}
+
+void BcpCtrl::setUsePrinter(std::int16_t usePrinter) {
+    usePrinter_ = usePrinter;
+    trace_.propertySet("UsePrinter", DispId::UsePrinter, usePrinter);
+}
+
+VbBool BcpCtrl::LoadFormat(std::string& formatPath, ResultCode& result) {
+    result = loadFormat(formatPath);
+    const VbBool ret = succeeded(result);
+    trace_.method("LoadFormat", DispId::LoadFormat, {formatPath}, ret, result);
+    return ret;
+}
+
+VbBool BcpCtrl::OpenPort(std::int16_t& portCode, ResultCode& result) {
+    result = openPort(portCode);
+    const VbBool ret = succeeded(result);
+    trace_.method("OpenPort", DispId::OpenPort, {portCode}, ret, result);
+    return ret;
+}
+
+VbBool BcpCtrl::SetField(std::int16_t labelField, std::string& text, ResultCode& result) {
+    result = setField(labelField, text);
+    const VbBool ret = succeeded(result);
+    trace_.method("SetField", DispId::SetField, {labelField, text}, ret, result);
+    return ret;
+}
+
+// This version issues one label per call; both numbers are kept in the trace only.
+VbBool BcpCtrl::Issue(std::int16_t first, std::int16_t second, std::string& status, ResultCode& result) {
+    IssueAnswer answer = issue();
+    status = std::move(answer.status);
+    result = answer.result;
+    const VbBool ret = succeeded(result);
+    trace_.method("Issue", DispId::Issue, {first, second}, ret, result, status);
+    return ret;
+}
+
+VbBool BcpCtrl::ClosePort(ResultCode& result) {
+    result = closePort();
+    const VbBool ret = succeeded(result);
+    trace_.method("ClosePort", DispId::ClosePort, nlohmann::ordered_json::array(), ret, result);
+    return ret;
+}
+
+void BcpCtrl::connectOnStatus(OnStatusHandler handler) { onStatus_ = std::move(handler); }
+
+// Events queued while a handler runs wait for the next delivery, so a handler that
+// issues labels cannot keep one delivery going for ever.
+void BcpCtrl::deliverPendingEvents() {
+    std::vector<StatusEvent> events;
+    events.swap(pendingEvents_);
+    for (const StatusEvent& event : events) {
+        trace_.event(event);
+        if (const OnStatusHandler handler = onStatus_) {
+            handler(event.printerStatus, event.result);
+        }
+    }
+}
+
+const LabelFormat* BcpCtrl::loadedFormat() const { return format_ ? &*format_ : nullptr; }
+
+ResultCode BcpCtrl::loadFormat(const std::string& formatName) {
+    format_.reset();
+    fieldValues_.clear();
+    if (const auto simulated = simulatedLoadFormatAnswer()) {
+        return *simulated;
+    }
+    auto format = readUsableFormat(formatName);
+    if (!format.ok()) {
+        return resultCodeOf(*format.error());
+    }
+    fieldValues_ = defaultValuesOf(format.value());
+    format_ = std::move(format.value());
+    return kSuccess;
+}
+
+ResultCode BcpCtrl::openPort(std::int16_t portCode) {
+    if (printer_) {
+        return resultCodeOf(ErrorNumber::PortAlreadyOpen);
+    }
+    if (portCode != frame::kPortCodeDriver && portCode != frame::kPortCodeSerial) {
+        return resultCodeOf(ErrorNumber::UnknownPortCode);
+    }
+    const auto address = parsePortSettingFor(portCode, portSetting_);
+    if (!address) {
+        return resultCodeOf(ErrorNumber::UnusablePortSetting);
+    }
+    const auto list = printerList();
+    if (!list.ok()) {
+        return resultCodeOf(*list.error());
+    }
+    const bool isSerialPort = std::holds_alternative<SerialPort>(*address);
+    const Destination* destination = list.value().find(*address);
+    if (destination == nullptr) {
+        // A serial port that is not listed is one this machine does not have.
+        return resultCodeOf(isSerialPort ? ErrorNumber::PortCannotBeOpened : ErrorNumber::UnknownPrinterName);
+    }
+    if (destination->simulation.openPortAnswer) {
+        return *destination->simulation.openPortAnswer;
+    }
+    auto output = AppendFile::open(outputFileOf(*destination, list.value(), options_.environment));
+    if (!output) {
+        return resultCodeOf(ErrorNumber::PortCannotBeOpened);
+    }
+    printer_.emplace(std::move(*output), destination->simulation, isSerialPort);
+    return kSuccess;
+}
+
+ResultCode BcpCtrl::setField(std::int16_t labelField, const std::string& text) {
+    if (!format_) {
+        return resultCodeOf(ErrorNumber::NoFormatLoaded);
+    }
+    if (format_->findField(labelField) == nullptr) {
+        return resultCodeOf(ErrorNumber::UnknownLabelField);
+    }
+    fieldValues_[labelField] = text;
+    return kSuccess;
+}
+
+IssueAnswer BcpCtrl::issue() {
+    if (!printer_) {
+        return {resultCodeOf(ErrorNumber::PortNotOpen), ""};
+    }
+    if (!format_) {
+        return {resultCodeOf(ErrorNumber::NoFormatLoaded), ""};
+    }
+    return printer_->issue(fieldValues_, pendingEvents_);
+}
+
+ResultCode BcpCtrl::closePort() {
+    if (!printer_) {
+        return resultCodeOf(ErrorNumber::PortNotOpen);
+    }
+    printer_.reset();
+    return kSuccess;
+}
+
+Outcome<std::filesystem::path> BcpCtrl::systemDirectory() const {
+    return resolveSystemDirectory(options_.systemPath, options_.environment);
+}
+
+Outcome<PrinterList> BcpCtrl::printerList() const {
+    const auto directory = systemDirectory();
+    if (!directory.ok()) {
+        return *directory.error();
+    }
+    return readPrinterList(directory.value());
+}
+
+// The checks run in this order, so a file with several faults answers the first:
+// readable structure (1300), printer model (1301), layout (1302).
+Outcome<LabelFormat> BcpCtrl::readUsableFormat(const std::string& formatName) const {
+    const auto file = resolveFormatFile(formatName, systemDirectory());
+    if (!file.ok()) {
+        return *file.error();
+    }
+    auto format = readLabelFormatFile(file.value());
+    if (!format.ok()) {
+        return format;
+    }
+    if (format.value().usePrinter != usePrinter_) {
+        return ErrorNumber::FormatForAnotherPrinter;
+    }
+    if (const auto layoutError = findLayoutError(format.value())) {
+        return *layoutError;
+    }
+    return format;
+}
+
+// LoadFormat comes before OpenPort, so the entry is found through the port setting alone;
+// when that finds nothing the load goes ahead unsimulated.
+std::optional<ResultCode> BcpCtrl::simulatedLoadFormatAnswer() const {
+    const auto address = parsePortSetting(portSetting_);
+    if (!address) {
+        return std::nullopt;
+    }
+    const auto list = printerList();
+    const Destination* destination = list.ok() ? list.value().find(*address) : nullptr;
+    return destination != nullptr ? destination->simulation.loadFormatAnswer : std::nullopt;
+}
+
+}  // namespace bcpctrl

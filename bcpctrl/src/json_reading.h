@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: MIT
+// Typed access to parsed JSON for the control's own files. A value of the wrong shape
+// throws JsonShapeError, which each file's parser turns into its own error number, so
+// the parsers read top to bottom without an error check after every key.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+namespace bcpctrl::json_reading {
+
+using Json = nlohmann::json;
+
+// The control's own files are small; anything larger than this is not one of them.
+inline constexpr std::uintmax_t kMaxDocumentBytes = 4 * 1024 * 1024;
+
+// The whole text of a regular file of at most kMaxDocumentBytes, or nothing.
+std::optional<std::string> readDocumentFile(const std::filesystem::path& file);
+
+struct JsonShapeError {};
+
+// The parsed document, or a discarded value for text that is not JSON. Never throws.
+Json parseWithoutThrowing(std::string_view text);
+
+const Json& member(const Json& object, std::string_view key);           // must be there
+const Json* optionalMember(const Json& object, std::string_view key);   // nullptr if absent
+const Json& requireObject(const Json& value);
+const Json& requireArray(const Json& value);
+double readNumber(const Json& value);  // finite, integer or not
+std::int64_t readInteger(const Json& value);
+std::string readString(const Json& value);
+bool readBool(const Json& value);
+
+}  // namespace bcpctrl::json_reading

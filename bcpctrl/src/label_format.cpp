@@ -1,0 +1,193 @@
+// SPDX-License-Identifier: MIT
+#include "bcpctrl/label_format.h"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <set>
+#include <utility>
+
+#include "json_reading.h"
+
+namespace bcpctrl {
+namespace {
+
+using namespace json_reading;
+
+// Boxes may touch the label's edge even when the sums of decimal millimetres round up.
+constexpr double kEdgeToleranceMm = 1e-6;
+
+template <typename Enum, std::size_t N>
+Enum lookUpName(const std::array<std::pair<std::string_view, Enum>, N>& names,
+                const std::string& name) {
+    const auto found = std::find_if(names.begin(), names.end(),
+                                    [&](const auto& entry) { return entry.first == name; });
+    if (found == names.end()) {
+        throw JsonShapeError{};
+    }
+    return found->second;
+}
+
+FieldType readFieldType(const Json& value) {
+    static constexpr std::array<std::pair<std::string_view, FieldType>, 2> kNames{{
+        {"text", FieldType::Text},
+        {"barcode", FieldType::Barcode},
+    }};
+    return lookUpName(kNames, readString(value));
+}
+
+Symbology readSymbology(const Json& value) {
+    static constexpr std::array<std::pair<std::string_view, Symbology>, 8> kNames{{
+        {"EAN13", Symbology::Ean13},
+        {"EAN8", Symbology::Ean8},
+        {"CODE128", Symbology::Code128},
+        {"GS1-128", Symbology::Gs1_128},
+        {"CODE39", Symbology::Code39},
+        {"NW7", Symbology::Nw7},
+        {"ITF14", Symbology::Itf14},
+        {"QR", Symbology::Qr},
+    }};
+    return lookUpName(kNames, readString(value));
+}
+
+Align readAlign(const Json& value) {
+    static constexpr std::array<std::pair<std::string_view, Align>, 3> kNames{{
+        {"left", Align::Left},
+        {"center", Align::Center},
+        {"right", Align::Right},
+    }};
+    return lookUpName(kNames, readString(value));
+}
+
+int readRotationDeg(const Json& value) {
+    const std::int64_t degrees = readInteger(value);
+    if (degrees != 0 && degrees != 90 && degrees != 180 && degrees != 270) {
+        throw JsonShapeError{};
+    }
+    return static_cast<int>(degrees);
+}
+
+std::int16_t readInt16(const Json& value) {
+    const std::int64_t number = readInteger(value);
+    if (number < std::numeric_limits<std::int16_t>::min() ||
+        number > std::numeric_limits<std::int16_t>::max()) {
+        throw JsonShapeError{};
+    }
+    return static_cast<std::int16_t>(number);
+}
+
+std::int16_t readFieldNumber(const Json& value) {
+    const std::int64_t number = readInteger(value);
+    const bool fits = number >= 0 && number <= std::numeric_limits<std::int16_t>::max();
+    return fits ? static_cast<std::int16_t>(number) : std::int16_t{0};
+}
+
+FontStyle readFont(const Json& value) {
+    FontStyle font;
+    if (const Json* family = optionalMember(value, "family")) {
+        font.family = readString(*family);
+    }
+    if (const Json* size = optionalMember(value, "sizePt")) {
+        font.sizePt = readNumber(*size);
+        if (font.sizePt <= 0.0) {
+            throw JsonShapeError{};
+        }
+    }
+    if (const Json* bold = optionalMember(value, "bold")) {
+        font.bold = readBool(*bold);
+    }
+    return font;
+}
+
+void readOptionalFieldKeys(const Json& value, LabelField& field) {
+    if (const Json* font = optionalMember(value, "font")) {
+        field.font = readFont(*font);
+    }
+    if (const Json* align = optionalMember(value, "align")) {
+        field.align = readAlign(*align);
+    }
+    if (const Json* defaultText = optionalMember(value, "default")) {
+        field.defaultText = readString(*defaultText);
+    }
+    if (const Json* humanReadable = optionalMember(value, "humanReadable")) {
+        field.humanReadable = readBool(*humanReadable);
+    }
+}
+
+LabelField readField(const Json& value) {
+    LabelField field;
+    field.number = readFieldNumber(member(value, "number"));
+    field.type = readFieldType(member(value, "type"));
+    if (field.type == FieldType::Barcode) {
+        field.symbology = readSymbology(member(value, "symbology"));
+    }
+    field.xMm = readNumber(member(value, "xMm"));
+    field.yMm = readNumber(member(value, "yMm"));
+    field.widthMm = readNumber(member(value, "widthMm"));
+    field.heightMm = readNumber(member(value, "heightMm"));
+    field.rotationDeg = readRotationDeg(member(value, "rotation"));
+    readOptionalFieldKeys(value, field);
+    return field;
+}
+
+LabelFormat readFormat(const Json& document) {
+    LabelFormat format;
+    format.usePrinter = readInt16(member(document, "usePrinter"));
+    const Json& label = requireObject(member(document, "label"));
+    format.widthMm = readNumber(member(label, "widthMm"));
+    format.heightMm = readNumber(member(label, "heightMm"));
+    for (const Json& field : requireArray(member(document, "fields"))) {
+        format.fields.push_back(readField(field));
+    }
+    return format;
+}
+
+bool boxFitsLabel(const LabelField& field, const LabelFormat& format) {
+    return field.xMm >= 0.0 && field.yMm >= 0.0 && field.widthMm > 0.0 && field.heightMm > 0.0 &&
+           field.xMm + field.widthMm <= format.widthMm + kEdgeToleranceMm &&
+           field.yMm + field.heightMm <= format.heightMm + kEdgeToleranceMm;
+}
+
+}  // namespace
+
+const LabelField* LabelFormat::findField(std::int16_t number) const {
+    const auto found = std::find_if(fields.begin(), fields.end(),
+                                    [number](const LabelField& field) { return field.number == number; });
+    return found == fields.end() ? nullptr : &*found;
+}
+
+Outcome<LabelFormat> parseLabelFormat(std::string_view jsonText) {
+    const Json document = parseWithoutThrowing(jsonText);
+    if (document.is_discarded()) {
+        return ErrorNumber::FormatUnreadable;
+    }
+    try {
+        return readFormat(document);
+    } catch (const JsonShapeError&) {
+        return ErrorNumber::FormatUnreadable;
+    }
+}
+
+Outcome<LabelFormat> readLabelFormatFile(const std::filesystem::path& file) {
+    const auto text = readDocumentFile(file);
+    if (!text) {
+        return ErrorNumber::FormatUnreadable;
+    }
+    return parseLabelFormat(*text);
+}
+
+std::optional<ErrorNumber> findLayoutError(const LabelFormat& format) {
+    if (format.widthMm <= 0.0 || format.heightMm <= 0.0) {
+        return ErrorNumber::FormatLayoutError;
+    }
+    std::set<std::int16_t> seenNumbers;
+    for (const LabelField& field : format.fields) {
+        const bool numberUsable = field.number >= 1 && seenNumbers.insert(field.number).second;
+        if (!numberUsable || !boxFitsLabel(field, format)) {
+            return ErrorNumber::FormatLayoutError;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace bcpctrl

@@ -1,0 +1,266 @@
+// SPDX-License-Identifier: MIT
+#include "bcpctrl/bcp_ctrl.h"
+
+#include <functional>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "test_support.h"
+
+namespace bcpctrl {
+namespace {
+
+using frame::ResultCode;
+using Json = nlohmann::json;
+using testing::fakeEnvironment;
+using testing::TempDir;
+
+constexpr ResultCode code(std::uint16_t errorNumber) { return frame::resultCodeFor(errorNumber); }
+
+std::string formatText(int usePrinter, double firstFieldXMm) {
+    const auto field = [](int number, double xMm, const char* defaultText) {
+        return Json{{"number", number}, {"type", "text"}, {"xMm", xMm}, {"yMm", 2.0}, {"widthMm", 50.0},
+                    {"heightMm", 5.0}, {"rotation", 0}, {"default", defaultText}};
+    };
+    const Json barcode{{"number", 11}, {"type", "barcode"}, {"symbology", "EAN13"}, {"xMm", 5.0}, {"yMm", 20.0},
+                       {"widthMm", 40.0}, {"heightMm", 15.0}, {"rotation", 90}};
+    return Json{{"usePrinter", usePrinter},
+                {"label", {{"widthMm", 60.0}, {"heightMm", 40.0}}},
+                {"fields", {field(1, firstFieldXMm, ""), field(2, 2.0, "D"), barcode}}}
+        .dump();
+}
+
+constexpr const char* kPrinters = R"({
+  "printers": {
+    "TEC B-374": {"type": "virtual", "output": "labels.jsonl", "confirmEach": true},
+    "Blocked": {"type": "virtual", "output": "printers.json/labels.jsonl"},
+    "Nested": {"type": "virtual", "output": "made/on/open.jsonl"},
+    "Full": {"type": "virtual", "output": "/dev/full"},
+    "Refuses": {"type": "virtual", "output": "r.jsonl", "loadFormatError": 1301, "openPortError": {"result": -2147024891}},
+    "ClaimsOpen": {"type": "virtual", "output": "c.jsonl", "openPortError": {"result": 0}}
+  },
+  "serialPorts": {
+    "COM1": {"type": "virtual", "output": "com1.jsonl", "confirmEach": true, "delayMs": 1,
+             "issueError": {"label": 2, "error": 1003, "status": "06"},
+             "status": [{"afterLabel": 1, "text": "11"}, {"afterLabel": 2, "text": "02"}]}
+  }})";
+
+// One control as the host drives it, with the by-reference arguments hidden.
+class Session {
+public:
+    explicit Session(BcpCtrlOptions options) : control(std::move(options)) {
+        control.setUsePrinter(1);
+        control.setPortSetting("DRV:TEC B-374");
+        control.connectOnStatus([this](const std::string& printerStatus, ResultCode eventResult) {
+            events.push_back({printerStatus, eventResult});
+        });
+    }
+    ResultCode loadFormat(std::string name) { return checked(control.LoadFormat(name, result)); }
+    ResultCode openPort(std::int16_t portCode) { return checked(control.OpenPort(portCode, result)); }
+    ResultCode setField(std::int16_t number, std::string text) { return checked(control.SetField(number, text, result)); }
+    ResultCode issue() { return checked(control.Issue(1, 0, status, result)); }
+    ResultCode closePort() { return checked(control.ClosePort(result)); }
+
+    BcpCtrl control;
+    ResultCode result = 12345;
+    std::string status = "unset";
+    std::vector<StatusEvent> events;
+
+private:
+    ResultCode checked(frame::VbBool ret) {
+        EXPECT_TRUE(ret == frame::kVbTrue || ret == frame::kVbFalse);
+        EXPECT_EQ(frame::isTrue(ret), result == 0);
+        return result;
+    }
+};
+
+class BcpCtrlTest : public ::testing::Test {
+protected:
+    BcpCtrlTest() {
+        system.write("printers.json", kPrinters);
+        system.write("formats/LABEL1.json", formatText(1, 2.0));
+        system.write("formats/OTHER.json", formatText(2, 2.0));
+        system.write("formats/OVERLAP.json", formatText(1, 20.0));
+    }
+    BcpCtrlOptions options() const {
+        return {"C:\\BcpCtrl", fakeEnvironment({{"BCPCTRL_SYSTEM_DIR", system.path().string()},
+                                                 {"BCPCTRL_TRACE", (system.path() / "trace.jsonl").string()}})};
+    }
+    std::vector<Json> outputLines(const std::string& file) const {
+        std::vector<Json> lines;
+        for (const std::string& line : system.lines(file)) {
+            lines.push_back(Json::parse(line));
+        }
+        return lines;
+    }
+
+    TempDir system;
+};
+
+TEST_F(BcpCtrlTest, WritesOneLinePerLabelWithEveryNonEmptyFieldInNumberOrder) {
+    Session session(options());
+    ASSERT_EQ(session.loadFormat("LABEL1"), 0);
+    ASSERT_EQ(session.openPort(frame::kPortCodeDriver), 0);
+    EXPECT_EQ(session.setField(1, "A"), 0);
+    EXPECT_EQ(session.setField(11, "4901234567894"), 0);
+    EXPECT_EQ(session.issue(), 0);
+    EXPECT_EQ(session.status, "00");
+    EXPECT_EQ(session.setField(1, std::string(100000, 'x')), 0);
+    EXPECT_EQ(session.setField(2, ""), 0);
+    EXPECT_EQ(session.issue(), 0);
+    EXPECT_EQ(session.closePort(), 0);
+    ASSERT_EQ(session.openPort(frame::kPortCodeDriver), 0);
+    EXPECT_EQ(session.issue(), 0);
+    EXPECT_EQ(system.lines("labels.jsonl").at(2).substr(0, 10), R"({"label":1)") << "numbers restart at each open";
+    EXPECT_EQ(system.lines("labels.jsonl").at(0), R"({"label":1,"fields":{"1":"A","2":"D","11":"4901234567894"}})");
+    const auto lines = outputLines("labels.jsonl");
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1], Json::parse(R"({"label":2,"fields":{"1":")" + std::string(100000, 'x') +
+                                    R"(","11":"4901234567894"}})"));
+    session.control.deliverPendingEvents();
+    EXPECT_TRUE(session.events.empty()) << "driver ports never confirm labels";
+}
+
+struct ScenarioRow {
+    int row;
+    std::function<ResultCode(Session&)> lastCall;
+    ResultCode expected;
+};
+
+TEST_F(BcpCtrlTest, EachFailureAnswersItsOwnResultCode) {
+    const auto openAt = [](const char* setting, std::int16_t portCode) {
+        return [=](Session& s) { s.control.setPortSetting(setting); return s.openPort(portCode); };
+    };
+    const std::vector<ScenarioRow> rows{
+        {1, [](Session& s) { return s.setField(1, "x"); }, code(1304)},
+        {2, [](Session& s) { return s.issue(); }, code(1001)},
+        {3, [](Session& s) { s.openPort(1); return s.issue(); }, code(1304)},
+        {4, [](Session& s) { return s.closePort(); }, code(1001)},
+        {5, [](Session& s) { s.openPort(1); return s.openPort(1); }, code(1002)},
+        {6, [](Session& s) { return s.openPort(0); }, code(2100)},
+        {7, [](Session& s) { return s.openPort(3); }, code(2100)},
+        {8, [](Session& s) { return s.openPort(2); }, code(3004)},
+        {9, openAt("DRV:", 1), code(3004)},
+        {10, openAt("COM1:9600,E,8,3", 2), code(3004)},
+        {11, openAt("DRV:Nobody", 1), code(1201)},
+        {12, openAt("COM5:9600,E,8,1", 2), code(1000)},
+        {13, openAt("DRV:Blocked", 1), code(1000)},
+        {14, openAt("DRV:Nested", 1), 0},
+        {15, [&](Session& s) { s.loadFormat("LABEL1"); openAt("DRV:Full", 1)(s); return s.issue(); }, code(1003)},
+        {16, [](Session& s) { s.loadFormat("LABEL1"); return s.setField(3, "x"); }, code(1303)},
+        {17, [](Session& s) { return s.loadFormat("MISSING"); }, code(1300)},
+        {18, [](Session& s) { return s.loadFormat("OTHER"); }, code(1301)},
+        {19, [](Session& s) { return s.loadFormat("OVERLAP"); }, code(1302)},
+        {20, [](Session& s) { s.loadFormat("LABEL1"); s.loadFormat("MISSING"); return s.setField(1, "x"); }, code(1304)},
+        {21, [](Session& s) { s.openPort(1); s.closePort(); return s.closePort(); }, code(1001)},
+        {22, [](Session& s) { s.control.setUsePrinter(2); return s.loadFormat("OTHER"); }, 0},
+    };
+    for (const ScenarioRow& row : rows) {
+        SCOPED_TRACE(row.row);
+        Session session(options());
+        EXPECT_EQ(row.lastCall(session), row.expected);
+    }
+}
+
+TEST_F(BcpCtrlTest, LoadingAFormatResetsEveryFieldToItsDefault) {
+    Session session(options());
+    session.loadFormat("LABEL1");
+    session.setField(2, "changed");
+    session.loadFormat(system.path() / "formats" / "LABEL1");
+    EXPECT_EQ(session.control.fieldValues().at(2), "D");
+    ASSERT_NE(session.control.loadedFormat(), nullptr);
+    EXPECT_EQ(session.control.loadedFormat()->fields.size(), 3u);
+}
+
+TEST_F(BcpCtrlTest, SystemDirectoryFaultsAre3011AndAMissingListIs1200) {
+    Session unusable(BcpCtrlOptions{"", fakeEnvironment({})});
+    EXPECT_EQ(unusable.loadFormat("LABEL1"), code(3011));
+    EXPECT_EQ(unusable.openPort(1), code(3011));
+    EXPECT_EQ(unusable.loadFormat((system.path() / "formats" / "LABEL1").string()), 0);
+
+    std::filesystem::remove(system.path() / "printers.json");
+    Session withoutList(options());
+    EXPECT_EQ(withoutList.loadFormat("LABEL1"), 0) << "no list, no simulation at LoadFormat";
+    EXPECT_EQ(withoutList.openPort(1), code(1200));
+}
+
+TEST_F(BcpCtrlTest, SimulatedAnswersReplaceLoadFormatAndOpenPort) {
+    Session session(options());
+    session.loadFormat("LABEL1");
+    session.control.setPortSetting("DRV:Refuses");
+    EXPECT_EQ(session.loadFormat("LABEL1"), code(1301));
+    EXPECT_EQ(session.control.loadedFormat(), nullptr);
+    EXPECT_EQ(session.openPort(1), -2147024891);
+    session.control.setPortSetting("DRV:ClaimsOpen");
+    EXPECT_EQ(session.openPort(1), 0);
+    EXPECT_EQ(session.issue(), code(1001)) << "a simulated answer opens nothing";
+}
+
+TEST_F(BcpCtrlTest, SerialSimulatorFailsTheNthIssueAndQueuesStatusReports) {
+    Session session(options());
+    session.control.setPortSetting("COM1:9600,E,8,1");
+    session.loadFormat("LABEL1");
+    ASSERT_EQ(session.openPort(frame::kPortCodeSerial), 0);
+    EXPECT_EQ(session.issue(), 0);
+    EXPECT_TRUE(session.events.empty()) << "events wait for deliverPendingEvents";
+    EXPECT_EQ(session.issue(), code(1003));
+    EXPECT_EQ(session.status, "06");
+    EXPECT_EQ(session.issue(), 0);
+    session.control.deliverPendingEvents();
+    const StatusEvent report{"", frame::kPrinterStatusReport};
+    const auto withText = [&](const char* text) { StatusEvent e = report; e.printerStatus = text; return e; };
+    EXPECT_EQ(session.events, (std::vector<StatusEvent>{withText("40"), withText("11"), withText("40"), withText("02")}));
+    const auto lines = outputLines("com1.jsonl");
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1]["label"], 2);
+}
+
+TEST_F(BcpCtrlTest, EventsQueuedDuringDeliveryWaitForTheNextOne) {
+    Session session(options());
+    session.control.setPortSetting("COM1:9600,E,8,1");
+    session.loadFormat("LABEL1");
+    session.openPort(frame::kPortCodeSerial);
+    int delivered = 0;
+    session.control.connectOnStatus([&](const std::string&, ResultCode) {
+        if (++delivered == 1) {
+            session.issue();  // fails as the simulated second call, queues nothing
+            session.issue();
+        }
+    });
+    session.issue();
+    session.control.deliverPendingEvents();
+    EXPECT_EQ(delivered, 2);
+    session.control.deliverPendingEvents();
+    EXPECT_EQ(delivered, 4);
+}
+
+TEST_F(BcpCtrlTest, TraceRecordsEveryCallAndDeliveredEventAsOneLine) {
+    {
+        Session session(options());
+        session.control.setPortSetting("COM1:9600,E,8,1");
+        session.loadFormat("LABEL1");
+        session.openPort(2);
+        session.setField(1, "a\xff");
+        session.issue();
+        session.control.deliverPendingEvents();
+        session.closePort();
+    }
+    const std::vector<std::string> expected{
+        R"({"op":"UsePrinter","dispid":3,"args":[1]})",
+        R"({"op":"PortSetting","dispid":1,"args":["DRV:TEC B-374"]})",
+        R"({"op":"PortSetting","dispid":1,"args":["COM1:9600,E,8,1"]})",
+        R"({"op":"LoadFormat","dispid":13,"args":["LABEL1"],"ret":true,"result":0})",
+        R"({"op":"OpenPort","dispid":14,"args":[2],"ret":true,"result":0})",
+        "{\"op\":\"SetField\",\"dispid\":17,\"args\":[1,\"a\xEF\xBF\xBD\"],\"ret\":true,\"result\":0}",
+        R"({"op":"Issue","dispid":12,"args":[1,0],"ret":true,"result":0,"status":"00"})",
+        R"({"op":"OnStatus","args":["40",-2146827186],"result":-2146827186,"status":"40"})",
+        R"({"op":"OnStatus","args":["11",-2146827186],"result":-2146827186,"status":"11"})",
+        R"({"op":"ClosePort","dispid":6,"args":[],"ret":true,"result":0})",
+    };
+    EXPECT_EQ(system.lines("trace.jsonl"), expected);
+    EXPECT_EQ(system.lines("com1.jsonl").at(0), "{\"label\":1,\"fields\":{\"1\":\"a\xEF\xBF\xBD\",\"2\":\"D\"}}");
+}
+
+}  // namespace
+}  // namespace bcpctrl

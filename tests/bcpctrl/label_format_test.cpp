@@ -1,0 +1,136 @@
+// SPDX-License-Identifier: MIT
+#include "bcpctrl/label_format.h"
+
+#include <functional>
+#include <random>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "test_support.h"
+
+namespace bcpctrl {
+namespace {
+
+using Json = nlohmann::json;
+
+Json sampleFormat() {
+    return Json::parse(R"({
+      "usePrinter": 1,
+      "label": {"widthMm": 60.0, "heightMm": 40.0},
+      "fields": [
+        {"number": 1, "type": "text", "xMm": 2.0, "yMm": 2.0, "widthMm": 56.0, "heightMm": 5.0,
+         "rotation": 0, "font": {"family": "Serif", "sizePt": 12, "bold": true},
+         "align": "center", "default": "ABC"},
+        {"number": 11, "type": "barcode", "symbology": "GS1-128", "xMm": 5.0, "yMm": 20.0,
+         "widthMm": 40.0, "heightMm": 15.0, "rotation": 270, "humanReadable": false}
+      ]})");
+}
+
+std::optional<ErrorNumber> firstError(const Json& document) {
+    const auto format = parseLabelFormat(document.dump());
+    return format.ok() ? findLayoutError(format.value()) : format.error();
+}
+
+TEST(LabelFormat, ReadsEveryKeyOfTheSample) {
+    const auto format = parseLabelFormat(sampleFormat().dump());
+    ASSERT_TRUE(format.ok());
+    const LabelFormat& f = format.value();
+    EXPECT_EQ(f.usePrinter, 1);
+    EXPECT_EQ(f.widthMm, 60.0);
+    ASSERT_EQ(f.fields.size(), 2u);
+    const LabelField& text = f.fields[0];
+    EXPECT_EQ(text.type, FieldType::Text);
+    EXPECT_EQ(text.font.family, "Serif");
+    EXPECT_EQ(text.font.sizePt, 12.0);
+    EXPECT_TRUE(text.font.bold);
+    EXPECT_EQ(text.align, Align::Center);
+    EXPECT_EQ(text.defaultText, "ABC");
+    const LabelField* barcode = f.findField(11);
+    ASSERT_NE(barcode, nullptr);
+    EXPECT_EQ(barcode->symbology, Symbology::Gs1_128);
+    EXPECT_EQ(barcode->rotationDeg, 270);
+    EXPECT_FALSE(barcode->humanReadable);
+    EXPECT_EQ(barcode->align, Align::Left);
+    EXPECT_EQ(barcode->font.sizePt, 10.0);
+    EXPECT_EQ(f.findField(2), nullptr);
+}
+
+struct MutationRow {
+    int row;
+    std::function<void(Json&)> mutate;
+    std::optional<ErrorNumber> expected;
+};
+
+TEST(LabelFormat, StructureFaultsAre1300AndLayoutFaultsAre1302) {
+    constexpr auto unreadable = ErrorNumber::FormatUnreadable;
+    constexpr auto layout = ErrorNumber::FormatLayoutError;
+    const std::vector<MutationRow> rows{
+        {1, [](Json&) {}, std::nullopt},
+        {2, [](Json& j) { j.erase("usePrinter"); }, unreadable},
+        {3, [](Json& j) { j["usePrinter"] = "1"; }, unreadable},
+        {4, [](Json& j) { j["usePrinter"] = 40000; }, unreadable},
+        {5, [](Json& j) { j.erase("label"); }, unreadable},
+        {6, [](Json& j) { j["label"]["widthMm"] = "60"; }, unreadable},
+        {7, [](Json& j) { j["fields"] = Json::object(); }, unreadable},
+        {8, [](Json& j) { j["fields"][0]["type"] = "image"; }, unreadable},
+        {9, [](Json& j) { j["fields"][1]["symbology"] = "UPC"; }, unreadable},
+        {10, [](Json& j) { j["fields"][1].erase("symbology"); }, unreadable},
+        {11, [](Json& j) { j["fields"][0]["rotation"] = 45; }, unreadable},
+        {12, [](Json& j) { j["fields"][0]["rotation"] = 90.0; }, unreadable},
+        {13, [](Json& j) { j["fields"][0]["align"] = "justify"; }, unreadable},
+        {14, [](Json& j) { j["fields"][0]["font"]["sizePt"] = 0; }, unreadable},
+        {15, [](Json& j) { j["fields"][0]["font"]["bold"] = "yes"; }, unreadable},
+        {16, [](Json& j) { j["fields"][0]["default"] = 5; }, unreadable},
+        {17, [](Json& j) { j["fields"][0]["number"] = 1.5; }, unreadable},
+        {18, [](Json& j) { j["fields"][0].erase("xMm"); }, unreadable},
+        {19, [](Json& j) { j["fields"][0] = 1; }, unreadable},
+        {20, [](Json& j) { j["fields"][0]["xMm"] = -0.1; }, layout},
+        {21, [](Json& j) { j["fields"][0]["xMm"] = 4.1; }, layout},
+        {22, [](Json& j) { j["fields"][1]["yMm"] = 25.5; }, layout},
+        {23, [](Json& j) { j["fields"][1]["widthMm"] = 0; }, layout},
+        {24, [](Json& j) { j["fields"][1]["number"] = 1; }, layout},
+        {25, [](Json& j) { j["fields"][0]["number"] = 0; }, layout},
+        {26, [](Json& j) { j["fields"][0]["number"] = 32768; }, layout},
+        {27, [](Json& j) { j["fields"][0]["number"] = -5; }, layout},
+        {28, [](Json& j) { j["label"]["heightMm"] = 0; }, layout},
+        {29, [](Json& j) { j["fields"][0]["number"] = 32767; }, std::nullopt},
+        {30, [](Json& j) { j["label"]["widthMm"] = 45.3; j["fields"][0]["xMm"] = 0.1; j["fields"][0]["widthMm"] = 45.2; },
+         std::nullopt},  // 0.1 + 45.2 comes to a hair over 45.3 in binary
+        {31, [](Json& j) { j["fields"] = Json::array(); }, std::nullopt},
+        {32, [](Json& j) { for (auto key : {"align", "font", "default"}) j["fields"][0].erase(key); }, std::nullopt},
+    };
+    for (const MutationRow& row : rows) {
+        SCOPED_TRACE(row.row);
+        Json document = sampleFormat();
+        row.mutate(document);
+        EXPECT_EQ(firstError(document), row.expected);
+    }
+}
+
+TEST(LabelFormat, EveryTruncationAndGarbageIsUnreadableWithoutCrashing) {
+    const std::string text = sampleFormat().dump(2);
+    for (std::size_t length = 0; length < text.size(); ++length) {
+        EXPECT_EQ(parseLabelFormat(text.substr(0, length)).error(), ErrorNumber::FormatUnreadable) << length;
+    }
+    std::mt19937 random(20240601);
+    for (int round = 0; round < 200; ++round) {
+        std::string garbage = text;
+        garbage[random() % garbage.size()] = static_cast<char>(random() % 256);
+        static_cast<void>(parseLabelFormat(garbage));  // any answer, but no crash
+    }
+    EXPECT_EQ(parseLabelFormat("\xff\xfe").error(), ErrorNumber::FormatUnreadable);
+    EXPECT_EQ(parseLabelFormat(std::string(100000, '[')).error(), ErrorNumber::FormatUnreadable);
+    EXPECT_EQ(parseLabelFormat(std::string(100000, '[') + std::string(100000, ']')).error(),
+              ErrorNumber::FormatUnreadable);
+}
+
+TEST(LabelFormat, MissingFilesAndDirectoriesAreUnreadable) {
+    const testing::TempDir dir;
+    EXPECT_EQ(readLabelFormatFile(dir.path() / "none.json").error(), ErrorNumber::FormatUnreadable);
+    EXPECT_EQ(readLabelFormatFile(dir.path()).error(), ErrorNumber::FormatUnreadable);
+    EXPECT_TRUE(readLabelFormatFile(dir.write("ok.json", sampleFormat().dump())).ok());
+}
+
+}  // namespace
+}  // namespace bcpctrl

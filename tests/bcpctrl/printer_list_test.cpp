@@ -1,0 +1,80 @@
+// SPDX-License-Identifier: MIT
+#include "bcpctrl/printer_list.h"
+
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+namespace bcpctrl {
+namespace {
+
+using testing::fakeEnvironment;
+
+TEST(PrinterList, ReadsEverySimulatorOption) {
+    const auto list = parsePrinterList(R"({
+      "printers": {"TEC B-374": {"type": "virtual", "output": "out\\labels.jsonl",
+                                 "loadFormatError": 1300, "openPortError": {"result": 0}}},
+      "serialPorts": {"com1": {"type": "virtual", "output": "/abs/com1.jsonl", "confirmEach": true,
+                               "delayMs": 5, "status": [{"afterLabel": 2, "text": "11"}],
+                               "issueError": [{"label": 3, "error": 1003, "status": "06"},
+                                              {"label": 4, "result": 2148140008}]}}})");
+    ASSERT_TRUE(list.ok());
+    const Destination* driver = list.value().find(DriverPort{"TEC B-374"});
+    ASSERT_NE(driver, nullptr);
+    EXPECT_EQ(driver->output, "out/labels.jsonl");
+    EXPECT_EQ(driver->simulation.loadFormatAnswer, frame::resultCodeFor(1300));
+    EXPECT_EQ(driver->simulation.openPortAnswer, 0);
+    const Destination* serial = list.value().find(SerialPort{"COM1", 9600, 'E', 8, 1});
+    ASSERT_NE(serial, nullptr);
+    const Simulation& simulation = serial->simulation;
+    EXPECT_TRUE(simulation.confirmEach);
+    EXPECT_EQ(simulation.delayPerLabel.count(), 5);
+    ASSERT_EQ(simulation.statusReports.size(), 1u);
+    EXPECT_EQ(simulation.statusReports[0].text, "11");
+    ASSERT_EQ(simulation.issueFailures.size(), 2u);
+    EXPECT_EQ(simulation.issueFailures[0].result, frame::resultCodeFor(1003));
+    EXPECT_EQ(simulation.issueFailures[0].statusText, "06");
+    EXPECT_EQ(simulation.issueFailures[1].result, frame::resultCodeFor(1000));
+    EXPECT_EQ(list.value().find(DriverPort{"tec b-374"}), nullptr);
+}
+
+TEST(PrinterList, MalformedListsAre1200) {
+    const std::vector<std::pair<int, std::string>> rows{
+        {1, "not json"},
+        {2, "[]"},
+        {3, R"({"printers": []})"},
+        {4, R"({"printers": {"P": {"output": "o"}}})"},
+        {5, R"({"printers": {"P": {"type": "file", "output": "o"}}})"},
+        {6, R"({"printers": {"P": {"type": "virtual"}}})"},
+        {7, R"({"printers": {"P": {"type": "virtual", "output": ""}}})"},
+        {8, R"({"printers": {"P": {"type": "virtual", "output": "o", "openPortError": {"error": 1000, "result": 0}}}})"},
+        {9, R"({"printers": {"P": {"type": "virtual", "output": "o", "openPortError": 0}}})"},
+        {10, R"({"printers": {"P": {"type": "virtual", "output": "o", "openPortError": 65536}}})"},
+        {11, R"({"printers": {"P": {"type": "virtual", "output": "o", "issueError": {"label": 1, "result": 4294967296}}}})"},
+        {12, R"({"printers": {"P": {"type": "virtual", "output": "o", "issueError": {"label": 0, "error": 1003}}}})"},
+        {13, R"({"printers": {"P": {"type": "virtual", "output": "o", "delayMs": -1}}})"},
+        {14, R"({"printers": {"P": {"type": "virtual", "output": "o", "delayMs": 60001}}})"},
+        {15, R"({"printers": {"P": {"type": "virtual", "output": "o", "status": {"afterLabel": 1, "text": "11"}}}})"},
+        {16, R"({"printers": {"P": {"type": "virtual", "output": "o", "status": [{"afterLabel": 1}]}}})"},
+        {17, R"({"printers": {"P": {"type": "virtual", "output": "o", "confirmEach": 1}}})"},
+        {18, R"({"serialPorts": {"LPT1": {"type": "virtual", "output": "o"}}})"},
+    };
+    for (const auto& [row, text] : rows) {
+        SCOPED_TRACE(row);
+        EXPECT_EQ(parsePrinterList(text).error(), ErrorNumber::PrinterListUnreadable);
+    }
+    EXPECT_TRUE(parsePrinterList("{}").ok());
+}
+
+TEST(PrinterList, RelativeOutputsFollowTheListOrTheOutputDirectory) {
+    PrinterList list;
+    list.directory = "/sys";
+    const Destination relative{"out/a.jsonl", {}};
+    const Destination absolute{"/var/b.jsonl", {}};
+    EXPECT_EQ(outputFileOf(relative, list, fakeEnvironment({})), "/sys/out/a.jsonl");
+    EXPECT_EQ(outputFileOf(relative, list, fakeEnvironment({{"BCPCTRL_OUTPUT_DIR", "/tmp/o"}})), "/tmp/o/out/a.jsonl");
+    EXPECT_EQ(outputFileOf(absolute, list, fakeEnvironment({{"BCPCTRL_OUTPUT_DIR", "/tmp/o"}})), "/var/b.jsonl");
+}
+
+}  // namespace
+}  // namespace bcpctrl
