@@ -117,8 +117,8 @@ TEST(CommandLine, ArgumentsAreJoinedWithSingleSpaces) {
 
 TEST(CommandLine, InvalidUtf8InAPathSurvivesTheParse) {
     const std::string line = "/L /D\xFF\xFE.DAT /DRV /X";
-    const auto& args = std::get<CommandLineArgs>(frame::parseCommandLine(line, CommandLineForm::FourArguments));
-    EXPECT_EQ(args.dataFile, "D\xFF\xFE.DAT");
+    const auto parsed = frame::parseCommandLine(line, CommandLineForm::FourArguments);
+    EXPECT_EQ(std::get<CommandLineArgs>(parsed).dataFile, "D\xFF\xFE.DAT");
 }
 
 TEST(DataKindSearch, LastKeywordInTableOrderWinsAnywhereOnTheLine) {
