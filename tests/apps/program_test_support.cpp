@@ -64,11 +64,11 @@ std::string ProgramRun::writeData(const std::string& name, const std::string& by
 
 ProcessResult ProgramRun::run(const std::string& program, const std::vector<std::string>& arguments,
                               std::vector<Interaction> interactions, bool windowed) {
-    ProcessSpec spec;
-    spec.argv.push_back(programPath(program));
-    spec.argv.insert(spec.argv.end(), arguments.begin(), arguments.end());
-    spec.workingDirectory = folder.string();
-    spec.environment = {
+    ProcessRequest request;
+    request.argv.push_back(programPath(program));
+    request.argv.insert(request.argv.end(), arguments.begin(), arguments.end());
+    request.workingDirectory = folder.string();
+    request.environment = {
         {"BCPCTRL_SYSTEM_DIR", systemDir.string()},
         {"BCPCTRL_TRACE", (folder / "trace.jsonl").string()},
         {"BCPCTRL_OUTPUT_DIR", std::nullopt},
@@ -76,8 +76,8 @@ ProcessResult ProgramRun::run(const std::string& program, const std::vector<std:
         {"WAYLAND_DISPLAY", std::nullopt},
         {"QT_QPA_PLATFORM", windowed ? std::optional<std::string>("offscreen") : std::nullopt},
     };
-    spec.interactions = std::move(interactions);
-    ProcessResult result = runProcess(spec);
+    request.interactions = std::move(interactions);
+    ProcessResult result = runProcess(request);
     EXPECT_FALSE(result.timedOut);
     return result;
 }

@@ -34,18 +34,14 @@ TEST_F(CardsJob, EachKindFollowsItsTableWithTheSameIssueArguments) {
     for (const Row& row : {Row{"TANACARD.DAT", &kShelfCard}, Row{"PRICCARD.DAT", &kPriceCard},
                            Row{"PRICSEAL.DAT", &kPriceSeal}}) {
         SCOPED_TRACE(row.fileName);
-        Journal rowJournal;
-        testing_support::FakeControl fake(rowJournal);
-        testing_support::ScriptedWindow quiet(rowJournal);
-        frame::IssuingForm job(cards::kCardsEdition, quiet, fake);
-        ASSERT_TRUE(job.Form_Load(line(row.fileName, taggedRecord(13, "a") + taggedRecord(13, "b"))));
-        job.Form_Activate();
+        testing_support::Job job(cards::kCardsEdition);
+        job.run(line(row.fileName, taggedRecord(13, "a") + taggedRecord(13, "b")));
         auto both = testing_support::expectedCalls(*row.table, "a");
         const auto second = testing_support::expectedCalls(*row.table, "b");
         both.insert(both.end(), second.begin(), second.end());
-        EXPECT_EQ(testing_support::setFieldCalls(fake), both);
-        EXPECT_EQ(job.state().FieldCount, 13);
-        for (const auto& call : fake.callsOf(DispId::Issue)) {
+        EXPECT_EQ(testing_support::setFieldCalls(job.control), both);
+        EXPECT_EQ(job.form.state().FieldCount, 13);
+        for (const auto& call : job.control.callsOf(DispId::Issue)) {
             EXPECT_EQ(call.args, (std::vector<Argument>{std::int64_t{1}, std::int64_t{0}}));
         }
     }
@@ -78,13 +74,10 @@ TEST_F(CardsJob, TheDataKindIsTheLastKeywordInItsOrderAnywhereOnTheLine) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.row);
-        Journal rowJournal;
-        testing_support::FakeControl fake(rowJournal);
-        testing_support::ScriptedWindow quiet(rowJournal);
-        frame::IssuingForm job(cards::kCardsEdition, quiet, fake);
-        ASSERT_TRUE(job.Form_Load(row.line));
-        EXPECT_EQ(job.state().DataKind, row.dataKind);
-        EXPECT_EQ(job.state().FieldCount, 13);
+        testing_support::Job job(cards::kCardsEdition);
+        ASSERT_TRUE(job.form.Form_Load(row.line));
+        EXPECT_EQ(job.form.state().DataKind, row.dataKind);
+        EXPECT_EQ(job.form.state().FieldCount, 13);
     }
 }
 
@@ -110,16 +103,12 @@ TEST_F(CardsJob, PortKindRunsToTheEndOfTheLine) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.row);
-        Journal rowJournal;
-        testing_support::FakeControl fake(rowJournal);
-        testing_support::ScriptedWindow quiet(rowJournal);
-        frame::IssuingForm job(cards::kCardsEdition, quiet, fake);
-        ASSERT_TRUE(job.Form_Load("/CARD1 /" + writeData("TANACARD.DAT", "") + " /" + row.portPart));
-        job.Form_Activate();
-        EXPECT_EQ(job.state().PortKind, row.portKind);
-        EXPECT_EQ(fake.calls.at(0), (testing_support::Call{DispId::PortSetting, {row.setting}}));
-        EXPECT_EQ(fake.calls.at(1), (testing_support::Call{DispId::UsePrinter, {std::int64_t{0}}}));
-        EXPECT_EQ(fake.callsOf(DispId::OpenPort).at(0).args.at(0), Argument{row.code});
+        testing_support::Job job(cards::kCardsEdition);
+        job.run("/CARD1 /" + writeData("TANACARD.DAT", "") + " /" + row.portPart);
+        EXPECT_EQ(job.form.state().PortKind, row.portKind);
+        EXPECT_EQ(job.control.calls.at(0), (testing_support::Call{DispId::PortSetting, {row.setting}}));
+        EXPECT_EQ(job.control.calls.at(1), (testing_support::Call{DispId::UsePrinter, {std::int64_t{0}}}));
+        EXPECT_EQ(job.control.callsOf(DispId::OpenPort).at(0).args.at(0), Argument{row.code});
     }
 }
 
@@ -129,14 +118,10 @@ TEST_F(CardsJob, OnlyASerialPortTakesStatusEvents) {
     EXPECT_EQ(control.issueCount, 1);
     EXPECT_EQ(window.boxes.at(0).text, "通信エラーが発生しました。発行を中止します。");
 
-    Journal otherJournal;
-    testing_support::FakeControl fake(otherJournal);
-    testing_support::ScriptedWindow quiet(otherJournal);
-    frame::IssuingForm job(cards::kCardsEdition, quiet, fake);
-    fake.afterIssue = [&fake](int) { fake.queueStatus("", frame::resultCodeFor(1101)); };
-    ASSERT_TRUE(job.Form_Load(line("TANACARD.DAT", taggedRecord(13, "a") + taggedRecord(13, "b"), "COM ")));
-    job.Form_Activate();
-    EXPECT_EQ(fake.issueCount, 2);
+    testing_support::Job job(cards::kCardsEdition);
+    job.control.afterIssue = [&job](int) { job.control.queueStatus("", frame::resultCodeFor(1101)); };
+    job.run(line("TANACARD.DAT", taggedRecord(13, "a") + taggedRecord(13, "b"), "COM "));
+    EXPECT_EQ(job.control.issueCount, 2);
 }
 
 TEST_F(CardsJob, AFinishedJobReportsCompletionAfterTheWindowIsHidden) {
@@ -162,15 +147,11 @@ TEST_F(CardsJob, StopOrFailureReportsNoCompletion) {
     EXPECT_EQ(form.outcome(), frame::JobOutcome::Stopped);
     EXPECT_EQ(window.boxes.size(), 1u);  // the Stop question only
 
-    Journal otherJournal;
-    testing_support::FakeControl fake(otherJournal);
-    testing_support::ScriptedWindow quiet(otherJournal);
-    frame::IssuingForm job(cards::kCardsEdition, quiet, fake);
-    fake.script(DispId::Issue, testing_support::Answer{frame::kVbFalse, frame::resultCodeFor(1003), {}, false});
-    ASSERT_TRUE(job.Form_Load(line("PRICCARD.DAT", taggedRecord(13, "a"))));
-    job.Form_Activate();
-    ASSERT_EQ(quiet.boxes.size(), 1u);
-    EXPECT_EQ(quiet.boxes[0].text, "ポートへの書き込みに失敗しました。発行を中止します。");
+    testing_support::Job job(cards::kCardsEdition);
+    job.control.script(DispId::Issue, testing_support::Answer{frame::kVbFalse, frame::resultCodeFor(1003), {}, false});
+    job.run(line("PRICCARD.DAT", taggedRecord(13, "a")));
+    ASSERT_EQ(job.window.boxes.size(), 1u);
+    EXPECT_EQ(job.window.boxes[0].text, "ポートへの書き込みに失敗しました。発行を中止します。");
 }
 
 TEST_F(CardsJob, FourteenValuesOnALineShiftTheNextRecord) {

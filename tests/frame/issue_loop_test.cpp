@@ -179,15 +179,11 @@ TEST_F(IssueLoopTest, PortKindChoosesThePortCodeAndSetting) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.row);
-        Journal rowJournal;
-        testing_support::FakeControl rowControl(rowJournal);
-        testing_support::ScriptedWindow rowWindow(rowJournal);
-        frame::IssuingForm rowForm(goods::kGoodsEdition, rowWindow, rowControl);
-        ASSERT_TRUE(rowForm.Form_Load(lotLine("", row.port)));
-        rowForm.Form_Activate();
-        EXPECT_EQ(rowForm.state().PortSetting, row.setting);
-        EXPECT_EQ(rowControl.callsOf(DispId::PortSetting).at(0).args.at(0), testing_support::Argument{row.setting});
-        EXPECT_EQ(rowControl.callsOf(DispId::OpenPort).at(0).args.at(0), testing_support::Argument{row.code});
+        testing_support::Job job(goods::kGoodsEdition);
+        job.run(lotLine("", row.port));
+        EXPECT_EQ(job.form.state().PortSetting, row.setting);
+        EXPECT_EQ(job.control.callsOf(DispId::PortSetting).at(0).args.at(0), testing_support::Argument{row.setting});
+        EXPECT_EQ(job.control.callsOf(DispId::OpenPort).at(0).args.at(0), testing_support::Argument{row.code});
     }
 }
 
@@ -217,19 +213,16 @@ TEST_F(IssueLoopTest, ActivationRunsTheJobOnlyOnce) {
 TEST_F(IssueLoopTest, ARejectedLineShowsOneMessageAndTouchesNothing) {
     for (const char* line : {"/LABEL1 /NYUKA.DAT /DRV", "/LABEL1 //DRV /X", "", "LABEL1 NYUKA.DAT DRV X"}) {
         SCOPED_TRACE(line);
-        Journal rowJournal;
-        testing_support::FakeControl rowControl(rowJournal);
-        testing_support::ScriptedWindow rowWindow(rowJournal);
-        frame::IssuingForm rowForm(goods::kGoodsEdition, rowWindow, rowControl);
-        EXPECT_FALSE(rowForm.Form_Load(line));
-        EXPECT_EQ(rowForm.outcome(), frame::JobOutcome::Rejected);
-        ASSERT_EQ(rowWindow.boxes.size(), 1u);
-        EXPECT_EQ(rowWindow.boxes[0].title, "メッセージ");
-        EXPECT_EQ(rowWindow.boxes[0].icon, frame::MessageIcon::Exclamation);
-        EXPECT_EQ(rowWindow.boxes[0].text,
+        testing_support::Job job(goods::kGoodsEdition);
+        EXPECT_FALSE(job.form.Form_Load(line));
+        EXPECT_EQ(job.form.outcome(), frame::JobOutcome::Rejected);
+        ASSERT_EQ(job.window.boxes.size(), 1u);
+        EXPECT_EQ(job.window.boxes[0].title, "メッセージ");
+        EXPECT_EQ(job.window.boxes[0].icon, frame::MessageIcon::Exclamation);
+        EXPECT_EQ(job.window.boxes[0].text,
                   "コマンドラインの指定に誤りがあります。発行を中止します。\r\n"
                   "(/ラベルフォーマット /データファイル /ポート種別 /ドライバ)");
-        EXPECT_TRUE(rowControl.calls.empty());
+        EXPECT_TRUE(job.control.calls.empty());
     }
 }
 

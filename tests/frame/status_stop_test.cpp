@@ -146,16 +146,11 @@ TEST_F(StatusStopTest, StopConfirmedAfterRecordNEndsTheJobWithoutAMessageOfItsOw
 TEST_F(StatusStopTest, StopDuringPreparationStillIssuesTheFirstRecord) {
     for (const int yield : {1, 2}) {
         SCOPED_TRACE(yield);
-        Journal rowJournal;
-        testing_support::FakeControl rowControl(rowJournal);
-        testing_support::ScriptedWindow rowWindow(rowJournal);
-        frame::IssuingForm rowForm(goods::kGoodsEdition, rowWindow, rowControl);
-        rowWindow.clickStop = [&] { rowForm.cmdStop_Click(); };
-        rowWindow.stopAtYields = {yield};
-        ASSERT_TRUE(rowForm.Form_Load(lotLine(3, "DRV /X")));
-        rowForm.Form_Activate();
-        EXPECT_EQ(rowControl.issueCount, 1);
-        EXPECT_EQ(rowForm.outcome(), frame::JobOutcome::Stopped);
+        testing_support::Job job(goods::kGoodsEdition);
+        job.window.stopAtYields = {yield};
+        job.run(lotLine(3, "DRV /X"));
+        EXPECT_EQ(job.control.issueCount, 1);
+        EXPECT_EQ(job.form.outcome(), frame::JobOutcome::Stopped);
     }
 }
 

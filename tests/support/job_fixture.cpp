@@ -4,7 +4,27 @@
 #include <algorithm>
 #include <fstream>
 
+#include <unistd.h>
+
 namespace testing_support {
+
+Job::Job(const frame::Edition& edition) : control(journal), window(journal), form(edition, window, control) {
+    window.clickStop = [this] { form.cmdStop_Click(); };
+}
+
+void Job::run(const std::string& commandLine) {
+    ASSERT_TRUE(form.Form_Load(commandLine));
+    form.Form_Activate();
+}
+
+JobFixture::JobFixture(const frame::Edition& edition) : job_(edition) {
+    static int counter = 0;
+    folder = std::filesystem::temp_directory_path() /
+             ("frame-test-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
+    std::filesystem::create_directories(folder);
+}
+
+JobFixture::~JobFixture() { std::filesystem::remove_all(folder); }
 
 std::string JobFixture::writeData(const std::string& name, const std::string& bytes) {
     const auto path = folder / name;
@@ -14,10 +34,6 @@ std::string JobFixture::writeData(const std::string& name, const std::string& by
     return callerPath;
 }
 
-void JobFixture::runJob(const std::string& commandLine) {
-    ASSERT_TRUE(form.Form_Load(commandLine));
-    form.Form_Activate();
-}
 
 }  // namespace testing_support
 

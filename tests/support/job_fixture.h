@@ -3,7 +3,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -16,39 +15,44 @@
 
 namespace testing_support {
 
-class JobFixture : public ::testing::Test {
-protected:
-    explicit JobFixture(const frame::Edition& edition)
-        : control(journal), window(journal), form(edition, window, control) {
-        window.clickStop = [this] { form.cmdStop_Click(); };
-        folder = std::filesystem::temp_directory_path() /
-                 ("frame-test-" + std::to_string(::getpid()) + "-" + std::to_string(++counter()));
-        std::filesystem::create_directories(folder);
-    }
-    ~JobFixture() override { std::filesystem::remove_all(folder); }
+// One job: a fake control and a scripted window writing one journal, and the form
+// between them, with the window's Stop button connected to the form.
+struct Job {
+    explicit Job(const frame::Edition& edition);
+    Job(const Job&) = delete;
+    Job& operator=(const Job&) = delete;
 
-    // Writes the bytes of a data file and returns its path as a caller writes it, with "\"
-    // between directories, since "/" separates the arguments of the command line.
-    std::string writeData(const std::string& name, const std::string& bytes);
-    // Loads "/LABEL1 /<data> /<portKind> /<driver>" and runs the job.
-    void runJob(const std::string& commandLine);
+    // Loads the command line and runs the job.
+    void run(const std::string& commandLine);
 
     Journal journal;
     FakeControl control;
     ScriptedWindow window;
     frame::IssuingForm form;
-    std::filesystem::path folder;
-
-private:
-    static int& counter() {
-        static int value = 0;
-        return value;
-    }
 };
 
-}  // namespace testing_support
+// A job and a temporary folder for its data files.
+class JobFixture : public ::testing::Test {
+protected:
+    explicit JobFixture(const frame::Edition& edition);
+    ~JobFixture() override;
 
-namespace testing_support {
+    // Writes the bytes of a data file and returns its path as a caller writes it, with "\"
+    // between directories, since "/" separates the arguments of the command line.
+    std::string writeData(const std::string& name, const std::string& bytes);
+    void runJob(const std::string& commandLine) { job_.run(commandLine); }
+
+private:
+    Job job_;
+
+protected:
+    Journal& journal = job_.journal;
+    FakeControl& control = job_.control;
+    ScriptedWindow& window = job_.window;
+    frame::IssuingForm& form = job_.form;
+    std::filesystem::path folder;
+};
+
 
 // One record of `fieldCount` comma-separated fields whose position n holds "<tag>n".
 std::string taggedRecord(int fieldCount, const std::string& tag);

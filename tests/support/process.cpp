@@ -32,12 +32,12 @@ void closeFd(int& fd) {
     fd = -1;
 }
 
-[[noreturn]] void execChild(const ProcessSpec& spec, const Pipe& in, const Pipe& out, const Pipe& err) {
+[[noreturn]] void execChild(const ProcessRequest& request, const Pipe& in, const Pipe& out, const Pipe& err) {
     ::dup2(in.read, 0);
     ::dup2(out.write, 1);
     ::dup2(err.write, 2);
-    if (!spec.workingDirectory.empty() && ::chdir(spec.workingDirectory.c_str()) != 0) ::_exit(126);
-    for (const auto& [name, value] : spec.environment) {
+    if (!request.workingDirectory.empty() && ::chdir(request.workingDirectory.c_str()) != 0) ::_exit(126);
+    for (const auto& [name, value] : request.environment) {
         if (value) {
             ::setenv(name.c_str(), value->c_str(), 1);
         } else {
@@ -45,7 +45,7 @@ void closeFd(int& fd) {
         }
     }
     std::vector<char*> argv;
-    for (const auto& argument : spec.argv) argv.push_back(const_cast<char*>(argument.c_str()));
+    for (const auto& argument : request.argv) argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
     ::execv(argv[0], argv.data());
     ::_exit(127);
@@ -70,13 +70,13 @@ void RunningProcess::write(const std::string& text) {
 
 void RunningProcess::signal(int number) { ::kill(pid_, number); }
 
-ProcessResult runProcess(const ProcessSpec& spec) {
+ProcessResult runProcess(const ProcessRequest& request) {
     Pipe in = makePipe();
     Pipe out = makePipe();
     Pipe err = makePipe();
     RunningProcess process;
     process.pid_ = ::fork();
-    if (process.pid_ == 0) execChild(spec, in, out, err);
+    if (process.pid_ == 0) execChild(request, in, out, err);
     closeFd(in.read);
     closeFd(out.write);
     closeFd(err.write);
@@ -85,9 +85,9 @@ ProcessResult runProcess(const ProcessSpec& spec) {
 
     ProcessResult result;
     std::size_t nextInteraction = 0;
-    if (spec.interactions.empty()) closeFd(process.stdinFd_);
+    if (request.interactions.empty()) closeFd(process.stdinFd_);
     std::string pendingErr;
-    const auto deadline = std::chrono::steady_clock::now() + spec.timeout;
+    const auto deadline = std::chrono::steady_clock::now() + request.timeout;
     while (out.read >= 0 || err.read >= 0) {
         if (std::chrono::steady_clock::now() > deadline) {
             result.timedOut = true;
@@ -113,10 +113,10 @@ ProcessResult runProcess(const ProcessSpec& spec) {
             std::vector<std::string> fresh;
             takeLines(pendingErr, result.errorLines, fresh);
             for (const auto& line : fresh) {
-                if (nextInteraction < spec.interactions.size() &&
-                    line.find(spec.interactions[nextInteraction].waitFor) != std::string::npos) {
-                    spec.interactions[nextInteraction++].action(process);
-                    if (nextInteraction == spec.interactions.size()) closeFd(process.stdinFd_);
+                if (nextInteraction < request.interactions.size() &&
+                    line.find(request.interactions[nextInteraction].waitFor) != std::string::npos) {
+                    request.interactions[nextInteraction++].action(process);
+                    if (nextInteraction == request.interactions.size()) closeFd(process.stdinFd_);
                 }
             }
         }

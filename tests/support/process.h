@@ -20,7 +20,7 @@ struct Interaction {
     std::function<void(RunningProcess&)> action;
 };
 
-struct ProcessSpec {
+struct ProcessRequest {
     std::vector<std::string> argv;
     std::map<std::string, std::optional<std::string>> environment;  // nullopt unsets
     std::string workingDirectory;
@@ -41,11 +41,11 @@ public:
     void signal(int number);
 
 private:
-    friend ProcessResult runProcess(const ProcessSpec& spec);
+    friend ProcessResult runProcess(const ProcessRequest& request);
     int pid_ = -1;
     int stdinFd_ = -1;
 };
 
-ProcessResult runProcess(const ProcessSpec& spec);
+ProcessResult runProcess(const ProcessRequest& request);
 
 }  // namespace testing_support
