@@ -51,19 +51,29 @@ void reportNoControl(frame::Window& window) {
                                          frame::MessageIcon::Exclamation, frame::MessageButtons::Ok});
 }
 
-int runConsole(const frame::Edition& edition, const std::string& commandLine) {
-    installInterruptHandler();
-    ConsoleWindow window(std::cerr, std::cin, interruptCount);
+// The same job in either place: create the control, load the command line, then let
+// `show` run the job (the window runs it on activation, the console at once).
+template <typename Connect, typename Show>
+int runJob(const frame::Edition& edition, frame::Window& window, const std::string& commandLine, Connect connect,
+           Show show) {
     const auto control = createControl();
     if (!control) {
         reportNoControl(window);
         return kExitFailed;
     }
     frame::IssuingForm form(edition, window, *control);
-    window.onStopClicked = [&form] { form.cmdStop_Click(); };
-    if (!form.Form_Load(commandLine)) return exitStatusFor(form.outcome());
-    form.Form_Activate();
+    connect(form);
+    if (form.Form_Load(commandLine)) show(form);
     return exitStatusFor(form.outcome());
+}
+
+int runConsole(const frame::Edition& edition, const std::string& commandLine) {
+    installInterruptHandler();
+    ConsoleWindow window(std::cerr, std::cin, interruptCount);
+    return runJob(
+        edition, window, commandLine,
+        [&window](frame::IssuingForm& form) { window.onStopClicked = [&form] { form.cmdStop_Click(); }; },
+        [](frame::IssuingForm& form) { form.Form_Activate(); });
 }
 
 int runWindowed(const frame::Edition& edition, std::string_view windowName, const std::string& commandLine,
@@ -74,17 +84,13 @@ int runWindowed(const frame::Edition& edition, std::string_view windowName, cons
     QApplication application(qtArgc, qtArgv);
     QApplication::setQuitOnLastWindowClosed(false);
     QtWindow window(QString::fromUtf8(windowName.data(), static_cast<qsizetype>(windowName.size())));
-    const auto control = createControl();
-    if (!control) {
-        reportNoControl(window);
-        return kExitFailed;
-    }
-    frame::IssuingForm form(edition, window, *control);
-    window.widget().onStopClicked = [&form] { form.cmdStop_Click(); };
-    window.widget().onActivate = [&form] { form.Form_Activate(); };
-    if (!form.Form_Load(commandLine)) return exitStatusFor(form.outcome());
-    window.runModal();
-    return exitStatusFor(form.outcome());
+    return runJob(
+        edition, window, commandLine,
+        [&window](frame::IssuingForm& form) {
+            window.widget().onStopClicked = [&form] { form.cmdStop_Click(); };
+            window.widget().onActivate = [&form] { form.Form_Activate(); };
+        },
+        [&window](frame::IssuingForm&) { window.runModal(); });
 }
 
 }  // namespace
