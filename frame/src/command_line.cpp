@@ -70,8 +70,9 @@ CommandLineParse parseCommandLine(std::string_view lineText, CommandLineForm for
     args.dataFile = trimmed(line.mid(p[2] + 1, p[3] - p[2] - 2));
 
     const std::size_t lastSlash = p[slashCount];
-    if (negative(line.trimmedLength() + 1, lastSlash)) return CommandLineError::NegativeLength;
-    const std::size_t restLength = line.trimmedLength() + 1 - lastSlash;
+    const std::size_t trimmedLength = line.trimmedLength();
+    if (negative(trimmedLength + 1, lastSlash)) return CommandLineError::NegativeLength;
+    const std::size_t restLength = trimmedLength + 1 - lastSlash;
     if (form == CommandLineForm::ThreeArguments) {
         args.portKind = toUtf8(line.mid(p[3] + 1, restLength));
         return args;

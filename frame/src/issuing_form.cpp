@@ -129,6 +129,7 @@ bool IssuingForm::IssueLabels() {
     const DataKind* kind = recordKind();
     std::vector<std::string> record;
     while (!dataFile_->atEnd()) {
+        // A fresh record array each time, unless the program keeps one buffer for the job.
         if (!edition_.reusesRecordBuffer || record.empty()) record.assign(static_cast<std::size_t>(recordLength()) + 1, {});
         if (const int failure = readRecord(record); failure != 0) {
             showFailure(std::string(texts::kReadFailedPrefix)
@@ -143,7 +144,6 @@ bool IssuingForm::IssueLabels() {
             !CheckResult()) {
             return endJob(JobOutcome::Failed);
         }
-        if (!edition_.reusesRecordBuffer) record.clear();
         ++state_.IssuedCount;
         ++state_.PrintedCount;
         showStatus(issuingText(state_.PrintedCount));
