@@ -61,9 +61,8 @@ VbBool BcpCtrl::SetField(std::int16_t labelField, std::string& text, ResultCode&
     return ret;
 }
 
-// This version issues one label per call; both numbers are kept in the trace only.
 VbBool BcpCtrl::Issue(std::int16_t first, std::int16_t second, std::string& status, ResultCode& result) {
-    IssueAnswer answer = issue();
+    IssueAnswer answer = issue(first, second);
     status = std::move(answer.status);
     result = answer.result;
     const VbBool ret = succeeded(result);
@@ -83,7 +82,10 @@ void BcpCtrl::connectOnStatus(OnStatusHandler handler) { onStatus_ = std::move(h
 // Events queued while a handler runs wait for the next delivery, so a handler that
 // issues labels cannot keep one delivery going for ever.
 void BcpCtrl::deliverPendingEvents() {
-    std::vector<StatusEvent> events;
+    if (printer_) {
+        printer_->poll(pendingEvents_);
+    }
+    StatusEvents events;
     events.swap(pendingEvents_);
     for (const StatusEvent& event : events) {
         trace_.event(event);
@@ -125,21 +127,15 @@ ResultCode BcpCtrl::openPort(std::int16_t portCode) {
     if (!list.ok()) {
         return resultCodeOf(*list.error());
     }
-    const bool isSerialPort = std::holds_alternative<SerialPort>(*address);
-    const Destination* destination = list.value().find(*address);
-    if (destination == nullptr) {
+    const PrinterEntry* entry = list.value().find(*address);
+    if (entry == nullptr) {
         // A serial port that is not listed is one this machine does not have.
+        const bool isSerialPort = std::holds_alternative<SerialPort>(*address);
         return resultCodeOf(isSerialPort ? ErrorNumber::PortCannotBeOpened : ErrorNumber::UnknownPrinterName);
     }
-    if (destination->simulation.openPortAnswer) {
-        return *destination->simulation.openPortAnswer;
-    }
-    auto output = AppendFile::open(outputFileOf(*destination, list.value(), options_.environment));
-    if (!output) {
-        return resultCodeOf(ErrorNumber::PortCannotBeOpened);
-    }
-    printer_.emplace(std::move(*output), destination->simulation, isSerialPort);
-    return kSuccess;
+    PortOpening opening = entry->open(PortContext{*address, list.value().directory, options_.environment});
+    printer_ = std::move(opening.printer);
+    return opening.result;
 }
 
 ResultCode BcpCtrl::setField(std::int16_t labelField, const std::string& text) {
@@ -153,22 +149,27 @@ ResultCode BcpCtrl::setField(std::int16_t labelField, const std::string& text) {
     return kSuccess;
 }
 
-IssueAnswer BcpCtrl::issue() {
+// This version prints one copy per call and does not cut; both numbers are kept in the
+// trace only.
+IssueAnswer BcpCtrl::issue(std::int16_t copies, std::int16_t cut) {
+    static_cast<void>(copies);
+    static_cast<void>(cut);
     if (!printer_) {
         return {resultCodeOf(ErrorNumber::PortNotOpen), ""};
     }
     if (!format_) {
         return {resultCodeOf(ErrorNumber::NoFormatLoaded), ""};
     }
-    return printer_->issue(fieldValues_, pendingEvents_);
+    return printer_->issue(LabelToPrint{*format_, fieldValues_}, pendingEvents_);
 }
 
 ResultCode BcpCtrl::closePort() {
     if (!printer_) {
         return resultCodeOf(ErrorNumber::PortNotOpen);
     }
+    const ResultCode result = printer_->close();
     printer_.reset();
-    return kSuccess;
+    return result;
 }
 
 Outcome<std::filesystem::path> BcpCtrl::systemDirectory() const {
@@ -211,8 +212,8 @@ std::optional<ResultCode> BcpCtrl::simulatedLoadFormatAnswer() const {
         return std::nullopt;
     }
     const auto list = printerList();
-    const Destination* destination = list.ok() ? list.value().find(*address) : nullptr;
-    return destination != nullptr ? destination->simulation.loadFormatAnswer : std::nullopt;
+    const PrinterEntry* entry = list.ok() ? list.value().find(*address) : nullptr;
+    return entry != nullptr ? entry->simulatedLoadFormatAnswer() : std::nullopt;
 }
 
 }  // namespace bcpctrl

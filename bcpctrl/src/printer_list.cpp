@@ -1,146 +1,80 @@
 // SPDX-License-Identifier: MIT
 #include "bcpctrl/printer_list.h"
 
-#include <cstdint>
-#include <limits>
+#include <algorithm>
+#include <array>
 #include <utility>
 
 #include "bcpctrl/host_paths.h"
-#include "json_reading.h"
+#include "printer_kinds.h"
 
 namespace bcpctrl {
 namespace {
 
 using namespace json_reading;
+using namespace printer_kinds;
 
-constexpr std::int64_t kLowestResultCode = std::numeric_limits<std::int32_t>::min();
-constexpr std::int64_t kHighestResultCode = std::numeric_limits<std::uint32_t>::max();
+// The "type" of an entry names its kind.
+constexpr std::array<std::pair<std::string_view, EntryReader>, 1> kPrinterKinds{{
+    {"virtual", readVirtualEntry},
+}};
 
-int readBoundedInt(const Json& value, std::int64_t lowest, std::int64_t highest) {
-    const std::int64_t number = readInteger(value);
-    if (number < lowest || number > highest) {
+std::unique_ptr<const PrinterEntry> readEntry(const Json& entry) {
+    const std::string type = readString(member(entry, "type"));
+    const auto kind = std::find_if(kPrinterKinds.begin(), kPrinterKinds.end(),
+                                   [&](const auto& known) { return known.first == type; });
+    if (kind == kPrinterKinds.end()) {
         throw JsonShapeError{};
     }
-    return static_cast<int>(number);
+    return kind->second(entry);
 }
 
-// Raw codes may be written signed (-2146827266) or as the unsigned bit pattern.
-frame::ResultCode readRawResult(const Json& value) {
-    const std::int64_t code = readInteger(value);
-    if (code < kLowestResultCode || code > kHighestResultCode) {
-        throw JsonShapeError{};
-    }
-    return static_cast<frame::ResultCode>(static_cast<std::uint32_t>(code));
-}
+using Entries = std::map<std::string, std::unique_ptr<const PrinterEntry>>;
 
-frame::ResultCode readErrorNumber(const Json& value) {
-    const int number = readBoundedInt(value, 1, std::numeric_limits<std::uint16_t>::max());
-    return frame::resultCodeFor(static_cast<std::uint16_t>(number));
-}
-
-// An error number alone, or an object with "error" or "result".
-frame::ResultCode readAnswer(const Json& value) {
-    if (value.is_number()) {
-        return readErrorNumber(value);
+Entries readEntries(const Json& list, std::string_view key, bool isSerial) {
+    Entries entries;
+    const Json* listed = optionalMember(list, key);
+    if (listed == nullptr) {
+        return entries;
     }
-    const Json* error = optionalMember(value, "error");
-    const Json* result = optionalMember(value, "result");
-    if ((error == nullptr) == (result == nullptr)) {
-        throw JsonShapeError{};
-    }
-    return error != nullptr ? readErrorNumber(*error) : readRawResult(*result);
-}
-
-SimulatedIssueFailure readIssueFailure(const Json& value) {
-    SimulatedIssueFailure failure;
-    failure.issueCall = readBoundedInt(member(value, "label"), 1, std::numeric_limits<int>::max());
-    failure.result = readAnswer(value);
-    if (const Json* status = optionalMember(value, "status")) {
-        failure.statusText = readString(*status);
-    }
-    return failure;
-}
-
-std::vector<SimulatedIssueFailure> readIssueFailures(const Json& value) {
-    if (!value.is_array()) {
-        return {readIssueFailure(value)};
-    }
-    std::vector<SimulatedIssueFailure> failures;
-    for (const Json& item : value) {
-        failures.push_back(readIssueFailure(item));
-    }
-    return failures;
-}
-
-std::vector<SimulatedStatus> readStatusReports(const Json& value) {
-    std::vector<SimulatedStatus> reports;
-    for (const Json& item : requireArray(value)) {
-        reports.push_back({readBoundedInt(member(item, "afterLabel"), 1, std::numeric_limits<int>::max()),
-                           readString(member(item, "text"))});
-    }
-    return reports;
-}
-
-Simulation readSimulation(const Json& entry) {
-    Simulation simulation;
-    if (const Json* answer = optionalMember(entry, "loadFormatError")) {
-        simulation.loadFormatAnswer = readAnswer(*answer);
-    }
-    if (const Json* answer = optionalMember(entry, "openPortError")) {
-        simulation.openPortAnswer = readAnswer(*answer);
-    }
-    if (const Json* failures = optionalMember(entry, "issueError")) {
-        simulation.issueFailures = readIssueFailures(*failures);
-    }
-    if (const Json* reports = optionalMember(entry, "status")) {
-        simulation.statusReports = readStatusReports(*reports);
-    }
-    if (const Json* confirmEach = optionalMember(entry, "confirmEach")) {
-        simulation.confirmEach = readBool(*confirmEach);
-    }
-    if (const Json* delay = optionalMember(entry, "delayMs")) {
-        simulation.delayPerLabel = std::chrono::milliseconds(readBoundedInt(*delay, 0, kMaxDelayPerLabelMs));
-    }
-    return simulation;
-}
-
-Destination readDestination(const Json& entry) {
-    if (readString(member(entry, "type")) != "virtual") {
-        throw JsonShapeError{};
-    }
-    auto output = mapHostPath(readString(member(entry, "output")));
-    if (!output || !output->has_filename()) {
-        throw JsonShapeError{};
-    }
-    return {std::move(*output), readSimulation(entry)};
-}
-
-std::map<std::string, Destination> readDestinations(const Json& list, std::string_view key,
-                                                    bool isSerial) {
-    std::map<std::string, Destination> destinations;
-    const Json* entries = optionalMember(list, key);
-    if (entries == nullptr) {
-        return destinations;
-    }
-    for (const auto& [name, entry] : requireObject(*entries).items()) {
+    for (const auto& [name, entry] : requireObject(*listed).items()) {
         auto listedName = isSerial ? serialPortName(name) : std::optional<std::string>(name);
         if (!listedName) {
             throw JsonShapeError{};
         }
-        destinations.insert_or_assign(std::move(*listedName), readDestination(entry));
+        entries.insert_or_assign(std::move(*listedName), readEntry(entry));
     }
-    return destinations;
+    return entries;
 }
 
-const Destination* findByName(const std::map<std::string, Destination>& destinations,
-                              const std::string& name) {
-    const auto found = destinations.find(name);
-    return found == destinations.end() ? nullptr : &found->second;
+const PrinterEntry* findByName(const Entries& entries, const std::string& name) {
+    const auto found = entries.find(name);
+    return found == entries.end() ? nullptr : found->second.get();
 }
 
 }  // namespace
 
-const Destination* PrinterList::find(const PortAddress& address) const {
+namespace printer_kinds {
+
+std::filesystem::path readListedFile(const Json& value) {
+    auto file = mapHostPath(readString(value));
+    if (!file || !file->has_filename()) {
+        throw JsonShapeError{};
+    }
+    return std::move(*file);
+}
+
+}  // namespace printer_kinds
+
+std::filesystem::path PortContext::outputPath(const std::filesystem::path& listed) const {
+    if (listed.is_absolute()) {
+        return listed;
+    }
+    const auto outputDirectory = nonEmptyVariable(environment, kOutputDirVariable);
+    return (outputDirectory ? std::filesystem::path(*outputDirectory) : listDirectory) / listed;
+}
+
+const PrinterEntry* PrinterList::find(const PortAddress& address) const {
     if (const auto* driver = std::get_if<DriverPort>(&address)) {
         return findByName(printers, driver->printerName);
     }
@@ -154,8 +88,8 @@ Outcome<PrinterList> parsePrinterList(std::string_view jsonText) {
     }
     try {
         PrinterList list;
-        list.printers = readDestinations(document, "printers", false);
-        list.serialPorts = readDestinations(document, "serialPorts", true);
+        list.printers = readEntries(document, "printers", false);
+        list.serialPorts = readEntries(document, "serialPorts", true);
         return list;
     } catch (const JsonShapeError&) {
         return ErrorNumber::PrinterListUnreadable;
@@ -172,15 +106,6 @@ Outcome<PrinterList> readPrinterList(const std::filesystem::path& systemDirector
         list.value().directory = systemDirectory;
     }
     return list;
-}
-
-std::filesystem::path outputFileOf(const Destination& destination, const PrinterList& list,
-                                   const EnvironmentLookup& environment) {
-    if (destination.output.is_absolute()) {
-        return destination.output;
-    }
-    const auto outputDirectory = nonEmptyVariable(environment, kOutputDirVariable);
-    return (outputDirectory ? std::filesystem::path(*outputDirectory) : list.directory) / destination.output;
 }
 
 }  // namespace bcpctrl

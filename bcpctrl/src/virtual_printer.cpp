@@ -2,14 +2,136 @@
 #include "bcpctrl/virtual_printer.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 #include <thread>
 #include <utility>
 
 #include <nlohmann/json.hpp>
 
 #include "bcpctrl/result_codes.h"
+#include "printer_kinds.h"
 
 namespace bcpctrl {
+namespace {
+
+using namespace json_reading;
+
+constexpr std::int64_t kLowestResultCode = std::numeric_limits<std::int32_t>::min();
+constexpr std::int64_t kHighestResultCode = std::numeric_limits<std::uint32_t>::max();
+
+int readBoundedInt(const Json& value, std::int64_t lowest, std::int64_t highest) {
+    const std::int64_t number = readInteger(value);
+    if (number < lowest || number > highest) {
+        throw JsonShapeError{};
+    }
+    return static_cast<int>(number);
+}
+
+// Raw codes may be written signed (-2146827266) or as the unsigned bit pattern.
+frame::ResultCode readRawResult(const Json& value) {
+    const std::int64_t code = readInteger(value);
+    if (code < kLowestResultCode || code > kHighestResultCode) {
+        throw JsonShapeError{};
+    }
+    return static_cast<frame::ResultCode>(static_cast<std::uint32_t>(code));
+}
+
+frame::ResultCode readErrorNumber(const Json& value) {
+    const int number = readBoundedInt(value, 1, std::numeric_limits<std::uint16_t>::max());
+    return frame::resultCodeFor(static_cast<std::uint16_t>(number));
+}
+
+// An error number alone, or an object with "error" or "result".
+frame::ResultCode readAnswer(const Json& value) {
+    if (value.is_number()) {
+        return readErrorNumber(value);
+    }
+    const Json* error = optionalMember(value, "error");
+    const Json* result = optionalMember(value, "result");
+    if ((error == nullptr) == (result == nullptr)) {
+        throw JsonShapeError{};
+    }
+    return error != nullptr ? readErrorNumber(*error) : readRawResult(*result);
+}
+
+SimulatedIssueFailure readIssueFailure(const Json& value) {
+    SimulatedIssueFailure failure;
+    failure.issueCall = readBoundedInt(member(value, "label"), 1, std::numeric_limits<int>::max());
+    failure.result = readAnswer(value);
+    if (const Json* status = optionalMember(value, "status")) {
+        failure.statusText = readString(*status);
+    }
+    return failure;
+}
+
+std::vector<SimulatedIssueFailure> readIssueFailures(const Json& value) {
+    if (!value.is_array()) {
+        return {readIssueFailure(value)};
+    }
+    std::vector<SimulatedIssueFailure> failures;
+    for (const Json& item : value) {
+        failures.push_back(readIssueFailure(item));
+    }
+    return failures;
+}
+
+std::vector<SimulatedStatus> readStatusReports(const Json& value) {
+    std::vector<SimulatedStatus> reports;
+    for (const Json& item : requireArray(value)) {
+        reports.push_back({readBoundedInt(member(item, "afterLabel"), 1, std::numeric_limits<int>::max()),
+                           readString(member(item, "text"))});
+    }
+    return reports;
+}
+
+Simulation readSimulation(const Json& entry) {
+    Simulation simulation;
+    if (const Json* answer = optionalMember(entry, "loadFormatError")) {
+        simulation.loadFormatAnswer = readAnswer(*answer);
+    }
+    if (const Json* answer = optionalMember(entry, "openPortError")) {
+        simulation.openPortAnswer = readAnswer(*answer);
+    }
+    if (const Json* failures = optionalMember(entry, "issueError")) {
+        simulation.issueFailures = readIssueFailures(*failures);
+    }
+    if (const Json* reports = optionalMember(entry, "status")) {
+        simulation.statusReports = readStatusReports(*reports);
+    }
+    if (const Json* confirmEach = optionalMember(entry, "confirmEach")) {
+        simulation.confirmEach = readBool(*confirmEach);
+    }
+    if (const Json* delay = optionalMember(entry, "delayMs")) {
+        simulation.delayPerLabel = std::chrono::milliseconds(readBoundedInt(*delay, 0, kMaxDelayPerLabelMs));
+    }
+    return simulation;
+}
+
+}  // namespace
+
+namespace printer_kinds {
+
+std::unique_ptr<const PrinterEntry> readVirtualEntry(const Json& entry) {
+    auto virtualEntry = std::make_unique<VirtualEntry>();
+    virtualEntry->output = readListedFile(member(entry, "output"));
+    virtualEntry->simulation = readSimulation(entry);
+    return virtualEntry;
+}
+
+}  // namespace printer_kinds
+
+PortOpening VirtualEntry::open(const PortContext& port) const {
+    if (simulation.openPortAnswer) {
+        return {*simulation.openPortAnswer, nullptr};
+    }
+    auto file = AppendFile::open(port.outputPath(output));
+    if (!file) {
+        return {resultCodeOf(ErrorNumber::PortCannotBeOpened), nullptr};
+    }
+    const bool isSerialPort = std::holds_alternative<SerialPort>(port.address);
+    return {kSuccess, std::make_unique<VirtualPrinter>(std::move(*file), simulation, isSerialPort)};
+}
 
 std::string labelLine(int labelNumber, const FieldValues& values) {
     nlohmann::ordered_json fields = nlohmann::ordered_json::object();
@@ -27,7 +149,7 @@ VirtualPrinter::VirtualPrinter(AppendFile output, Simulation simulation, bool is
       simulation_(std::move(simulation)),
       confirmsEachLabel_(isSerialPort && simulation_.confirmEach) {}
 
-IssueAnswer VirtualPrinter::issue(const FieldValues& values, std::vector<StatusEvent>& events) {
+IssueAnswer VirtualPrinter::issue(const LabelToPrint& label, StatusEvents& events) {
     ++issueCalls_;
     if (const SimulatedIssueFailure* failure = simulatedFailureAt(issueCalls_)) {
         return {failure->result, failure->statusText};
@@ -36,7 +158,7 @@ IssueAnswer VirtualPrinter::issue(const FieldValues& values, std::vector<StatusE
         std::this_thread::sleep_for(simulation_.delayPerLabel);
     }
     const int labelNumber = labelsWritten_ + 1;
-    if (!output_.appendLine(labelLine(labelNumber, values))) {
+    if (!output_.appendLine(labelLine(labelNumber, label.values))) {
         return {resultCodeOf(ErrorNumber::WriteFailed), ""};
     }
     labelsWritten_ = labelNumber;
@@ -51,7 +173,7 @@ const SimulatedIssueFailure* VirtualPrinter::simulatedFailureAt(int issueCall) c
     return found == failures.end() ? nullptr : &*found;
 }
 
-void VirtualPrinter::queueReportsAfter(int labelNumber, std::vector<StatusEvent>& events) const {
+void VirtualPrinter::queueReportsAfter(int labelNumber, StatusEvents& events) const {
     if (confirmsEachLabel_) {
         events.push_back({kLabelIssuedStatus, frame::kPrinterStatusReport});
     }

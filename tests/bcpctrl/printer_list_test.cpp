@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "bcpctrl/printer_list.h"
+#include "bcpctrl/virtual_printer.h"
 
 #include <gtest/gtest.h>
 
@@ -19,12 +20,12 @@ TEST(PrinterList, ReadsEverySimulatorOption) {
                                "issueError": [{"label": 3, "error": 1003, "status": "06"},
                                               {"label": 4, "result": 2148140008}]}}})");
     ASSERT_TRUE(list.ok());
-    const Destination* driver = list.value().find(DriverPort{"TEC B-374"});
+    const auto* driver = dynamic_cast<const VirtualEntry*>(list.value().find(DriverPort{"TEC B-374"}));
     ASSERT_NE(driver, nullptr);
     EXPECT_EQ(driver->output, "out/labels.jsonl");
     EXPECT_EQ(driver->simulation.loadFormatAnswer, frame::resultCodeFor(1300));
     EXPECT_EQ(driver->simulation.openPortAnswer, 0);
-    const Destination* serial = list.value().find(SerialPort{"COM1", 9600, 'E', 8, 1});
+    const auto* serial = dynamic_cast<const VirtualEntry*>(list.value().find(SerialPort{"COM1", 9600, 'E', 8, 1}));
     ASSERT_NE(serial, nullptr);
     const Simulation& simulation = serial->simulation;
     EXPECT_TRUE(simulation.confirmEach);
@@ -67,13 +68,12 @@ TEST(PrinterList, MalformedListsAre1200) {
 }
 
 TEST(PrinterList, RelativeOutputsFollowTheListOrTheOutputDirectory) {
-    PrinterList list;
-    list.directory = "/sys";
-    const Destination relative{"out/a.jsonl", {}};
-    const Destination absolute{"/var/b.jsonl", {}};
-    EXPECT_EQ(outputFileOf(relative, list, fakeEnvironment({})), "/sys/out/a.jsonl");
-    EXPECT_EQ(outputFileOf(relative, list, fakeEnvironment({{"BCPCTRL_OUTPUT_DIR", "/tmp/o"}})), "/tmp/o/out/a.jsonl");
-    EXPECT_EQ(outputFileOf(absolute, list, fakeEnvironment({{"BCPCTRL_OUTPUT_DIR", "/tmp/o"}})), "/var/b.jsonl");
+    const auto port = [](EnvironmentLookup environment) {
+        return PortContext{DriverPort{"P"}, "/sys", std::move(environment)};
+    };
+    EXPECT_EQ(port(fakeEnvironment({})).outputPath("out/a.jsonl"), "/sys/out/a.jsonl");
+    EXPECT_EQ(port(fakeEnvironment({{"BCPCTRL_OUTPUT_DIR", "/tmp/o"}})).outputPath("out/a.jsonl"), "/tmp/o/out/a.jsonl");
+    EXPECT_EQ(port(fakeEnvironment({{"BCPCTRL_OUTPUT_DIR", "/tmp/o"}})).outputPath("/var/b.jsonl"), "/var/b.jsonl");
 }
 
 }  // namespace

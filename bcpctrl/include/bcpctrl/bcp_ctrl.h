@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,7 +13,8 @@
 #include "bcpctrl/call_trace.h"
 #include "bcpctrl/environment.h"
 #include "bcpctrl/label_format.h"
-#include "bcpctrl/virtual_printer.h"
+#include "bcpctrl/printer.h"
+#include "bcpctrl/printer_list.h"
 #include "frame/bcp_control.h"
 
 namespace bcpctrl {
@@ -54,7 +56,7 @@ private:
     frame::ResultCode loadFormat(const std::string& formatName);
     frame::ResultCode openPort(std::int16_t portCode);
     frame::ResultCode setField(std::int16_t labelField, const std::string& text);
-    IssueAnswer issue();
+    IssueAnswer issue(std::int16_t copies, std::int16_t cut);
     frame::ResultCode closePort();
 
     Outcome<std::filesystem::path> systemDirectory() const;
@@ -68,8 +70,8 @@ private:
     std::int16_t usePrinter_ = 0;
     std::optional<LabelFormat> format_;
     FieldValues fieldValues_;
-    std::optional<VirtualPrinter> printer_;
-    std::vector<StatusEvent> pendingEvents_;
+    std::unique_ptr<Printer> printer_;
+    StatusEvents pendingEvents_;
     OnStatusHandler onStatus_;
 };
 

@@ -11,7 +11,7 @@
 
 #include "bcpctrl/append_file.h"
 #include "bcpctrl/environment.h"
-#include "bcpctrl/virtual_printer.h"
+#include "bcpctrl/printer.h"
 #include "frame/bcp_control.h"
 
 namespace bcpctrl {

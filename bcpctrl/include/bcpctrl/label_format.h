@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -49,6 +50,9 @@ struct LabelFormat {
 
     const LabelField* findField(std::int16_t number) const;  // nullptr when absent
 };
+
+// The text each field prints, by field number.
+using FieldValues = std::map<std::int16_t, std::string>;
 
 // Reads the structure only: FormatUnreadable for bad JSON, a missing or wrongly typed key,
 // an unknown type, symbology, rotation or align.

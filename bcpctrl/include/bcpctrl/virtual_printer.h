@@ -1,50 +1,69 @@
 // SPDX-License-Identifier: MIT
-// The destination of this version: a printer that writes each issued label as one JSON
-// line, and plays the answers and status reports its printer-list entry asks for.
+// The virtual printer: writes each issued label as one JSON line, and plays the answers
+// and status reports its printer-list entry asks for, so that calling programs can be
+// tested without a printer.
 #pragma once
 
-#include <cstdint>
-#include <map>
+#include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "bcpctrl/append_file.h"
-#include "bcpctrl/printer_list.h"
-#include "frame/bcp_control.h"
+#include "bcpctrl/printer.h"
 
 namespace bcpctrl {
 
-// The text each field prints, by field number.
-using FieldValues = std::map<std::int16_t, std::string>;
-
-struct StatusEvent {
-    std::string printerStatus;
-    frame::ResultCode result = frame::kPrinterStatusReport;
-    bool operator==(const StatusEvent&) const = default;
-};
-
-struct IssueAnswer {
+// The issueCall-th Issue after OpenPort answers `result` and writes no label.
+struct SimulatedIssueFailure {
+    int issueCall = 0;
     frame::ResultCode result = 0;
-    std::string status;  // the printer state after the call, empty when unknown
+    std::string statusText;
 };
 
-inline constexpr const char* kReadyStatus = "00";
-inline constexpr const char* kLabelIssuedStatus = "40";
+// After label number afterLabel is written, OnStatus(text, 0x800A044E) is queued.
+struct SimulatedStatus {
+    int afterLabel = 0;
+    std::string text;
+};
+
+// A simulated answer takes the place of the operation: nothing is done and the control
+// answers with the given result code, failing unless that code is 0.
+struct Simulation {
+    std::optional<frame::ResultCode> loadFormatAnswer;
+    std::optional<frame::ResultCode> openPortAnswer;
+    std::vector<SimulatedIssueFailure> issueFailures;
+    std::vector<SimulatedStatus> statusReports;
+    bool confirmEach = false;  // serial ports: queue "40" after every label
+    std::chrono::milliseconds delayPerLabel{0};
+};
+
+inline constexpr int kMaxDelayPerLabelMs = 60000;
+
+// {"type": "virtual", "output": ..., simulator options}
+struct VirtualEntry final : PrinterEntry {
+    std::filesystem::path output;  // as listed, mapped like a host path
+    Simulation simulation;
+
+    PortOpening open(const PortContext& port) const override;
+    std::optional<frame::ResultCode> simulatedLoadFormatAnswer() const override {
+        return simulation.loadFormatAnswer;
+    }
+};
 
 // {"label":n,"fields":{"1":"text",...}}: every field with a non-empty text, in ascending
 // number order. Text that is not UTF-8 has its bad bytes replaced.
 std::string labelLine(int labelNumber, const FieldValues& values);
 
-class VirtualPrinter {
+class VirtualPrinter final : public Printer {
 public:
     VirtualPrinter(AppendFile output, Simulation simulation, bool isSerialPort);
 
-    // Writes the next label and queues in `events` the reports that follow it.
-    IssueAnswer issue(const FieldValues& values, std::vector<StatusEvent>& events);
+    IssueAnswer issue(const LabelToPrint& label, StatusEvents& events) override;
 
 private:
     const SimulatedIssueFailure* simulatedFailureAt(int issueCall) const;
-    void queueReportsAfter(int labelNumber, std::vector<StatusEvent>& events) const;
+    void queueReportsAfter(int labelNumber, StatusEvents& events) const;
 
     AppendFile output_;
     Simulation simulation_;

@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: MIT
+// What an open port prints on. Every kind of printer in the printer list is one entry
+// class that opens the port and one printer class behind the Printer interface, so a
+// new kind of printer is a new file and a new type name in the list.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "bcpctrl/environment.h"
+#include "bcpctrl/label_format.h"
+#include "bcpctrl/port_setting.h"
+#include "frame/bcp_control.h"
+
+namespace bcpctrl {
+
+struct StatusEvent {
+    std::string printerStatus;
+    frame::ResultCode result = frame::kPrinterStatusReport;
+    bool operator==(const StatusEvent&) const = default;
+};
+
+// Events a printer raises; the control delivers them when its host yields.
+using StatusEvents = std::vector<StatusEvent>;
+
+struct IssueAnswer {
+    frame::ResultCode result = 0;
+    std::string status;  // the printer state after the call, empty when unknown
+};
+
+inline constexpr const char* kReadyStatus = "00";
+inline constexpr const char* kLabelIssuedStatus = "40";
+
+// One Issue call: the label as the loaded format and the field values make it.
+struct LabelToPrint {
+    const LabelFormat& format;
+    const FieldValues& values;
+    int copies = 1;    // Issue's first number
+    bool cut = false;  // Issue's second number: cut (or present) after the last copy
+};
+
+class Printer {
+public:
+    virtual ~Printer() = default;
+
+    // Prints the label and queues in `events` the reports that follow it.
+    virtual IssueAnswer issue(const LabelToPrint& label, StatusEvents& events) = 0;
+    // Runs whenever the host yields; a printer that watches its device queues what it
+    // has seen since. Never blocks.
+    virtual void poll(StatusEvents& events) { static_cast<void>(events); }
+    // Ends the job on this port (ClosePort); the printer is discarded afterwards.
+    virtual frame::ResultCode close() { return 0; }
+};
+
+// What a printer-list entry needs to open its port.
+struct PortContext {
+    PortAddress address;                  // the port setting that found the entry
+    std::filesystem::path listDirectory;  // relative output paths start here...
+    EnvironmentLookup environment;        // ...unless BCPCTRL_OUTPUT_DIR names another place
+
+    // Absolute paths stay; relative ones are found from BCPCTRL_OUTPUT_DIR when it is set,
+    // otherwise from the list's directory.
+    std::filesystem::path outputPath(const std::filesystem::path& listed) const;
+};
+
+// OpenPort's answer. A printer only with result 0; a simulated success may come without
+// one, and then the port counts as not open.
+struct PortOpening {
+    frame::ResultCode result = 0;
+    std::unique_ptr<Printer> printer;
+};
+
+class PrinterEntry {
+public:
+    virtual ~PrinterEntry() = default;
+
+    virtual PortOpening open(const PortContext& port) const = 0;
+    // The answer LoadFormat gives in place of loading, for entries that play one.
+    virtual std::optional<frame::ResultCode> simulatedLoadFormatAnswer() const { return std::nullopt; }
+};
+
+}  // namespace bcpctrl
