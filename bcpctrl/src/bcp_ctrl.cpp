@@ -187,7 +187,7 @@ Outcome<PrinterList> BcpCtrl::printerList() const {
 // The checks run in this order, so a file with several faults answers the first:
 // readable structure (1300), printer model (1301), layout (1302).
 Outcome<LabelFormat> BcpCtrl::readUsableFormat(const std::string& formatName) const {
-    const auto file = resolveFormatFile(formatName, systemDirectory());
+    const auto file = resolveFormatFile(formatName, systemDirectory(), driveTableOf(options_.environment));
     if (!file.ok()) {
         return *file.error();
     }

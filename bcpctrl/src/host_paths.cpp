@@ -1,58 +1,22 @@
 // SPDX-License-Identifier: MIT
 #include "bcpctrl/host_paths.h"
 
-#include <algorithm>
-#include <cctype>
-#include <string>
 #include <system_error>
 
 namespace bcpctrl {
-namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view kDriveRoot = "/opt";
-
-bool hasControlCharacter(std::string_view text) {
-    return std::any_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+hostpaths::DriveTable driveTableOf(const EnvironmentLookup& environment) {
+    return hostpaths::DriveTable::fromVariable(nonEmptyVariable(environment, hostpaths::kDrivesVariable));
 }
 
-bool startsWithDriveLetter(std::string_view text) {
-    return text.size() >= 2 && std::isalpha(static_cast<unsigned char>(text[0])) != 0 &&
-           text[1] == ':';
-}
-
-std::string withForwardSlashes(std::string_view text) {
-    std::string converted(text);
-    std::replace(converted.begin(), converted.end(), '\\', '/');
-    return converted;
-}
-
-}  // namespace
-
-std::optional<fs::path> mapHostPath(std::string_view hostPath) {
-    if (hostPath.empty() || hasControlCharacter(hostPath)) {
-        return std::nullopt;
-    }
-    const std::string slashed = withForwardSlashes(hostPath);
-    if (!startsWithDriveLetter(slashed)) {
-        return fs::path(slashed);
-    }
-    const std::string_view afterDrive = std::string_view(slashed).substr(2);
-    if (!afterDrive.empty() && afterDrive.front() != '/') {
-        return std::nullopt;  // "C:name" is relative to a per-drive directory we do not have
-    }
-    return fs::path(std::string(kDriveRoot) + std::string(afterDrive));
-}
-
-Outcome<fs::path> resolveSystemDirectory(std::string_view systemPath,
-                                         const EnvironmentLookup& environment) {
+Outcome<fs::path> resolveSystemDirectory(std::string_view systemPath, const EnvironmentLookup& environment) {
     std::optional<fs::path> directory;
     if (auto fromEnvironment = nonEmptyVariable(environment, kSystemDirVariable)) {
         directory = fs::path(*fromEnvironment);
     } else {
-        directory = mapHostPath(systemPath);
+        directory = hostpaths::mapCallerPath(systemPath, driveTableOf(environment));
     }
     std::error_code ignored;
     if (!directory || (fs::exists(*directory, ignored) && !fs::is_directory(*directory, ignored))) {
@@ -61,9 +25,9 @@ Outcome<fs::path> resolveSystemDirectory(std::string_view systemPath,
     return *directory;
 }
 
-Outcome<fs::path> resolveFormatFile(std::string_view formatName,
-                                    const Outcome<fs::path>& systemDirectory) {
-    auto mapped = mapHostPath(formatName);
+Outcome<fs::path> resolveFormatFile(std::string_view formatName, const Outcome<fs::path>& systemDirectory,
+                                    const hostpaths::DriveTable& drives) {
+    auto mapped = hostpaths::mapCallerPath(formatName, drives);
     if (!mapped || !mapped->has_filename()) {
         return ErrorNumber::FormatUnreadable;
     }

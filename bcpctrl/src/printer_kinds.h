@@ -16,7 +16,8 @@ using EntryReader = std::unique_ptr<const PrinterEntry> (*)(const Json& entry);
 
 std::unique_ptr<const PrinterEntry> readVirtualEntry(const Json& entry);
 
-// A file path of an entry ("output"), mapped like a host path; it must name a file.
+// A file path of an entry ("output") as the list writes it, for PortContext::outputPath to
+// map when the port opens: well formed as a caller's path, and naming a file.
 std::filesystem::path readListedFile(const Json& value);
 
 }  // namespace bcpctrl::printer_kinds

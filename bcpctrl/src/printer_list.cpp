@@ -57,21 +57,23 @@ const PrinterEntry* findByName(const Entries& entries, const std::string& name) 
 namespace printer_kinds {
 
 std::filesystem::path readListedFile(const Json& value) {
-    auto file = mapHostPath(readString(value));
-    if (!file || !file->has_filename()) {
+    std::string file = readString(value);
+    const bool namesAFile = !file.empty() && file.back() != '\\' && file.back() != '/';
+    if (!hostpaths::isWellFormed(file) || !namesAFile) {
         throw JsonShapeError{};
     }
-    return std::move(*file);
+    return file;
 }
 
 }  // namespace printer_kinds
 
-std::filesystem::path PortContext::outputPath(const std::filesystem::path& listed) const {
-    if (listed.is_absolute()) {
-        return listed;
+std::optional<std::filesystem::path> PortContext::outputPath(const std::filesystem::path& listed) const {
+    auto file = hostpaths::mapCallerPath(listed.string(), driveTableOf(environment));
+    if (!file || file->is_absolute()) {
+        return file;
     }
     const auto outputDirectory = nonEmptyVariable(environment, kOutputDirVariable);
-    return (outputDirectory ? std::filesystem::path(*outputDirectory) : listDirectory) / listed;
+    return (outputDirectory ? std::filesystem::path(*outputDirectory) : listDirectory) / *file;
 }
 
 const PrinterEntry* PrinterList::find(const PortAddress& address) const {

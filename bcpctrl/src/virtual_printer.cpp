@@ -125,7 +125,8 @@ PortOpening VirtualEntry::open(const PortContext& port) const {
     if (simulation.openPortAnswer) {
         return {*simulation.openPortAnswer, nullptr};
     }
-    auto file = AppendFile::open(port.outputPath(output));
+    const auto path = port.outputPath(output);
+    auto file = path ? AppendFile::open(*path) : std::nullopt;
     if (!file) {
         return {resultCodeOf(ErrorNumber::PortCannotBeOpened), nullptr};
     }

@@ -91,10 +91,4 @@ const DataKind* findDataKind(std::string_view line, std::span<const DataKind> ki
     return found;
 }
 
-std::string hostPath(std::string_view callerPath) {
-    std::string path(callerPath);
-    std::replace(path.begin(), path.end(), '\\', '/');
-    return path;
-}
-
 }  // namespace frame

@@ -2,6 +2,7 @@
 #include "frame/issuing_form.h"
 
 #include <algorithm>
+#include <utility>
 #include <variant>
 
 #include "frame/command_line.h"
@@ -54,8 +55,8 @@ std::int16_t portCodeFor(std::string_view portKind) {
 
 }  // namespace
 
-IssuingForm::IssuingForm(const Edition& edition, Window& window, BcpControl& bcpCtrl)
-    : edition_(edition), window_(window), bcpCtrl_(bcpCtrl) {
+IssuingForm::IssuingForm(const Edition& edition, Window& window, BcpControl& bcpCtrl, hostpaths::DriveTable drives)
+    : edition_(edition), window_(window), bcpCtrl_(bcpCtrl), drives_(std::move(drives)) {
     bcpCtrl_.connectOnStatus(
         [this](const std::string& printerStatus, ResultCode result) { BcpCtrl_OnStatus(printerStatus, result); });
 }
@@ -114,7 +115,9 @@ bool IssuingForm::IssueLabels() {
     if (!answeredTrue([&] { return bcpCtrl_.LoadFormat(formatName, state_.LastResult); }) && !CheckResult()) {
         return endJob(JobOutcome::Failed);
     }
-    dataFile_ = FieldReader::open(hostPath(state_.JobArgs[2]));
+    // A name the drive table cannot map is a file that cannot be opened.
+    const auto dataPath = hostpaths::mapCallerPath(state_.JobArgs[2], drives_);
+    if (dataPath) dataFile_ = FieldReader::open(dataPath->string());
     if (!dataFile_) {
         showFailure(std::string(texts::kDataFileOpenFailed));
         return endJob(JobOutcome::Failed);

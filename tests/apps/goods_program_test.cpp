@@ -73,6 +73,17 @@ TEST_F(GoodsProgram, MissingDataFileIsReportedAndThePortIsNeverOpened) {
     EXPECT_EQ(traceOps(), (std::vector<std::string>{"PortSetting", "UsePrinter", "LoadFormat", "ClosePort"}));
 }
 
+TEST_F(GoodsProgram, TheDataFileAndTheFormatShareOneDriveTable) {
+    writeData("NYUKA_LOT.DAT", lotRecord("a"));
+    extraEnvironment["BCPCTRL_DRIVES"] = "E=" + folder.string();
+    const auto mapped = run(kProgram, {"/E:\\BcpCtrl\\formats\\LABEL3 /E:\\DATA\\NYUKA_LOT.DAT /DRV " + kDriver});
+    EXPECT_EQ(mapped.exitStatus, kFinished);
+    EXPECT_EQ(labels().size(), 1u);
+    const auto unmapped = run(kProgram, {"/LABEL3 /F:\\DATA\\NYUKA_LOT.DAT /DRV " + kDriver});
+    EXPECT_EQ(unmapped.exitStatus, kFailed);
+    EXPECT_EQ(boxes(unmapped), (std::vector<std::string>{box("データファイルのオープンに失敗しました。発行を中止します。")}));
+}
+
 TEST_F(GoodsProgram, ShortLastRecordStopsAfterTheCompleteOnes) {
     const auto data = writeData("NYUKA_LOT.DAT", lotRecord("a") + lotRecord("b") + "c1,c2,c3\r\n");
     const auto result = run(kProgram, {"/LABEL3 /" + data + " /DRV " + kDriver});

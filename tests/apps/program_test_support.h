@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +40,8 @@ protected:
 
     std::filesystem::path folder;
     std::filesystem::path systemDir;
+    // Set (or, with nullopt, unset) for every run after the standard variables.
+    std::map<std::string, std::optional<std::string>> extraEnvironment;
 };
 
 std::string programPath(const std::string& name);

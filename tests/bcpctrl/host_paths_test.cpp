@@ -11,36 +11,6 @@ namespace {
 using testing::fakeEnvironment;
 using testing::TempDir;
 
-struct MappingRow {
-    int row;
-    std::string hostPath;
-    std::optional<std::string> expected;
-};
-
-TEST(MapHostPath, PutsDriveLettersUnderOptAndTurnsBackslashesIntoSlashes) {
-    const std::vector<MappingRow> rows{
-        {1, "C:\\BcpCtrl", "/opt/BcpCtrl"},
-        {2, "d:\\a\\b\\", "/opt/a/b/"},
-        {3, "C:/x/y", "/opt/x/y"},
-        {4, "C:", "/opt"},
-        {5, "formats\\LABEL1", "formats/LABEL1"},
-        {6, "/srv/bcp", "/srv/bcp"},
-        {7, "..\\up", "../up"},
-        {8, "", std::nullopt},
-        {9, "C:name", std::nullopt},
-        {10, std::string("a\0b", 3), std::nullopt},
-        {11, "tab\there", std::nullopt},
-    };
-    for (const MappingRow& row : rows) {
-        SCOPED_TRACE(row.row);
-        const auto mapped = mapHostPath(row.hostPath);
-        ASSERT_EQ(mapped.has_value(), row.expected.has_value());
-        if (mapped) {
-            EXPECT_EQ(mapped->string(), *row.expected);
-        }
-    }
-}
-
 TEST(ResolveSystemDirectory, EnvironmentVariableWinsWhenNotEmpty) {
     const auto chosen = resolveSystemDirectory("C:\\BcpCtrl", fakeEnvironment({{"BCPCTRL_SYSTEM_DIR", "/srv/x"}}));
     ASSERT_TRUE(chosen.ok());
@@ -80,7 +50,7 @@ TEST(ResolveFormatFile, BareNamesLiveInFormatsAndGetJsonExtension) {
     };
     for (const FormatNameRow& row : rows) {
         SCOPED_TRACE(row.row);
-        const auto file = resolveFormatFile(row.name, system);
+        const auto file = resolveFormatFile(row.name, system, hostpaths::DriveTable::standard());
         ASSERT_EQ(file.ok(), row.file.has_value());
         if (file.ok()) {
             EXPECT_EQ(file.value().string(), *row.file);
@@ -92,8 +62,9 @@ TEST(ResolveFormatFile, BareNamesLiveInFormatsAndGetJsonExtension) {
 
 TEST(ResolveFormatFile, OnlyBareNamesNeedTheSystemDirectory) {
     const Outcome<std::filesystem::path> unusable(ErrorNumber::UnusableSystemPath);
-    EXPECT_EQ(resolveFormatFile("LABEL1", unusable).error(), ErrorNumber::UnusableSystemPath);
-    EXPECT_EQ(resolveFormatFile("dir\\LABEL1", unusable).value(), "dir/LABEL1.json");
+    const auto standard = hostpaths::DriveTable::standard();
+    EXPECT_EQ(resolveFormatFile("LABEL1", unusable, standard).error(), ErrorNumber::UnusableSystemPath);
+    EXPECT_EQ(resolveFormatFile("dir\\LABEL1", unusable, standard).value(), "dir/LABEL1.json");
 }
 
 }  // namespace

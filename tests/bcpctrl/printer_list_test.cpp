@@ -22,7 +22,7 @@ TEST(PrinterList, ReadsEverySimulatorOption) {
     ASSERT_TRUE(list.ok());
     const auto* driver = dynamic_cast<const VirtualEntry*>(list.value().find(DriverPort{"TEC B-374"}));
     ASSERT_NE(driver, nullptr);
-    EXPECT_EQ(driver->output, "out/labels.jsonl");
+    EXPECT_EQ(driver->output, "out\\labels.jsonl");
     EXPECT_EQ(driver->simulation.loadFormatAnswer, frame::resultCodeFor(1300));
     EXPECT_EQ(driver->simulation.openPortAnswer, 0);
     const auto* serial = dynamic_cast<const VirtualEntry*>(list.value().find(SerialPort{"COM1", 9600, 'E', 8, 1}));
@@ -74,6 +74,8 @@ TEST(PrinterList, RelativeOutputsFollowTheListOrTheOutputDirectory) {
     EXPECT_EQ(port(fakeEnvironment({})).outputPath("out/a.jsonl"), "/sys/out/a.jsonl");
     EXPECT_EQ(port(fakeEnvironment({{"BCPCTRL_OUTPUT_DIR", "/tmp/o"}})).outputPath("out/a.jsonl"), "/tmp/o/out/a.jsonl");
     EXPECT_EQ(port(fakeEnvironment({{"BCPCTRL_OUTPUT_DIR", "/tmp/o"}})).outputPath("/var/b.jsonl"), "/var/b.jsonl");
+    EXPECT_EQ(port(fakeEnvironment({{"BCPCTRL_DRIVES", "D=/mnt/d"}})).outputPath("D:\\out\\c.jsonl"), "/mnt/d/out/c.jsonl");
+    EXPECT_EQ(port(fakeEnvironment({{"BCPCTRL_DRIVES", "D=/mnt/d"}})).outputPath("C:\\out\\c.jsonl"), std::nullopt);
 }
 
 }  // namespace

@@ -136,10 +136,4 @@ TEST(DataKindSearch, LastKeywordInTableOrderWinsAnywhereOnTheLine) {
     EXPECT_EQ(nameFor("/L /D.DAT /DRV /X"), "(none)");
 }
 
-TEST(HostPath, BackslashesSeparateDirectories) {
-    EXPECT_EQ(frame::hostPath("DATA\\NYUKA.DAT"), "DATA/NYUKA.DAT");
-    EXPECT_EQ(frame::hostPath("\\tmp\\a b\\x.DAT"), "/tmp/a b/x.DAT");
-    EXPECT_EQ(frame::hostPath("plain.DAT"), "plain.DAT");
-}
-
 }  // namespace

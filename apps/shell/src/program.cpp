@@ -30,6 +30,12 @@ bool variableSet(const char* name) {
     return value != nullptr && *value != '\0';
 }
 
+// The same table the control reads, so a data file and a format on one drive agree.
+hostpaths::DriveTable callersDriveTable() {
+    const char* value = std::getenv(hostpaths::kDrivesVariable);
+    return hostpaths::DriveTable::fromVariable(value ? std::optional<std::string>(value) : std::nullopt);
+}
+
 void installInterruptHandler() {
     struct sigaction action {};
     action.sa_handler = countInterrupt;
@@ -61,7 +67,7 @@ int runJob(const frame::Edition& edition, frame::Window& window, const std::stri
         reportNoControl(window);
         return kExitFailed;
     }
-    frame::IssuingForm form(edition, window, *control);
+    frame::IssuingForm form(edition, window, *control, callersDriveTable());
     connect(form);
     if (form.Form_Load(commandLine)) show(form);
     return exitStatusFor(form.outcome());

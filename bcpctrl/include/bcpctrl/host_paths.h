@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The calling programs name files the way their original platform did ("C:\BcpCtrl",
-// "LABEL1", "..\formats\X"); these functions turn such names into paths on this system.
+// The control's folders and files as the calling programs name them ("C:\BcpCtrl",
+// "LABEL1", "..\formats\X"), found on this system through the callers' drive table.
 #pragma once
 
 #include <filesystem>
@@ -8,13 +8,12 @@
 
 #include "bcpctrl/environment.h"
 #include "bcpctrl/outcome.h"
+#include "hostpaths/caller_paths.h"
 
 namespace bcpctrl {
 
-// "X:\a\b" becomes "/opt/a/b"; a name without a drive letter keeps its place with every
-// backslash turned into a slash. Empty, control characters or a drive-relative "X:a"
-// have no mapping.
-std::optional<std::filesystem::path> mapHostPath(std::string_view hostPath);
+// The drive table BCPCTRL_DRIVES sets, the same one the programs use for their data files.
+hostpaths::DriveTable driveTableOf(const EnvironmentLookup& environment);
 
 // BCPCTRL_SYSTEM_DIR when set, otherwise the mapped SystemPath. UnusableSystemPath when
 // neither names a directory (a missing directory is fine: its files are then missing).
@@ -24,7 +23,8 @@ Outcome<std::filesystem::path> resolveSystemDirectory(std::string_view systemPat
 // The file LoadFormat reads for `formatName`. A name without a directory part lives in
 // <system>/formats/, so only then does `systemDirectory` matter. Without an extension
 // the name gets ".json".
-Outcome<std::filesystem::path> resolveFormatFile(
-    std::string_view formatName, const Outcome<std::filesystem::path>& systemDirectory);
+Outcome<std::filesystem::path> resolveFormatFile(std::string_view formatName,
+                                                 const Outcome<std::filesystem::path>& systemDirectory,
+                                                 const hostpaths::DriveTable& drives);
 
 }  // namespace bcpctrl

@@ -62,9 +62,11 @@ struct PortContext {
     std::filesystem::path listDirectory;  // relative output paths start here...
     EnvironmentLookup environment;        // ...unless BCPCTRL_OUTPUT_DIR names another place
 
-    // Absolute paths stay; relative ones are found from BCPCTRL_OUTPUT_DIR when it is set,
-    // otherwise from the list's directory.
-    std::filesystem::path outputPath(const std::filesystem::path& listed) const;
+    // A file or folder as the list names it ("output\\x.jsonl", "D:\\labels"), mapped through
+    // the callers' drive table. Absolute paths stay; relative ones are found from
+    // BCPCTRL_OUTPUT_DIR when it is set, otherwise from the list's directory. Nothing when
+    // the drive table does not map the name.
+    std::optional<std::filesystem::path> outputPath(const std::filesystem::path& listed) const;
 };
 
 // OpenPort's answer. A printer only with result 0; a simulated success may come without

@@ -42,7 +42,7 @@ inline constexpr int kMaxDelayPerLabelMs = 60000;
 
 // {"type": "virtual", "output": ..., simulator options}
 struct VirtualEntry final : PrinterEntry {
-    std::filesystem::path output;  // as listed, mapped like a host path
+    std::filesystem::path output;  // as listed; mapped when the port opens
     Simulation simulation;
 
     PortOpening open(const PortContext& port) const override;

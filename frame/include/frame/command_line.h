@@ -36,8 +36,4 @@ CommandLineParse parseCommandLine(std::string_view line, CommandLineForm form);
 // The last kind, in table order, whose keyword occurs anywhere in the line; nullptr if none.
 const DataKind* findDataKind(std::string_view line, std::span<const DataKind> kinds);
 
-// Data-file and format arguments use "\" between directories: "DATA\NYUKA.DAT" opens
-// "DATA/NYUKA.DAT" here.
-std::string hostPath(std::string_view callerPath);
-
 }  // namespace frame

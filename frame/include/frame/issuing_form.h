@@ -13,6 +13,7 @@
 #include "frame/field_reader.h"
 #include "frame/job_state.h"
 #include "frame/window.h"
+#include "hostpaths/caller_paths.h"
 
 namespace frame {
 
@@ -27,8 +28,10 @@ enum class JobOutcome {
 
 class IssuingForm {
 public:
-    // The form connects its status handler to the control; both must outlive it.
-    IssuingForm(const Edition& edition, Window& window, BcpControl& bcpCtrl);
+    // The form connects its status handler to the control; both must outlive it. The data
+    // file's name is mapped through `drives`, the callers' drive table.
+    IssuingForm(const Edition& edition, Window& window, BcpControl& bcpCtrl,
+                hostpaths::DriveTable drives = hostpaths::DriveTable::standard());
     IssuingForm(const IssuingForm&) = delete;
     IssuingForm& operator=(const IssuingForm&) = delete;
 
@@ -64,6 +67,7 @@ private:
     const Edition& edition_;
     Window& window_;
     BcpControl& bcpCtrl_;
+    hostpaths::DriveTable drives_;
     JobState state_;
     std::optional<FieldReader> dataFile_;
     JobOutcome outcome_ = JobOutcome::NotRun;
