@@ -38,8 +38,8 @@ bool isIntegerToken(std::string_view token) {
            (digits.size() == 1 || digits.front() != '0');
 }
 
-// Integers of more than 308 digits would overflow even a double, and the parser refuses
-// them as unreadable; they are shortened to an integer that is still out of every range.
+// Integers longer than any 64-bit one are shortened to one that still is, since past 308
+// digits the parser would refuse them as unreadable (a number overflowing even a double).
 // Strings are skipped whole; the text is copied only when such an integer occurs.
 std::string_view withLongIntegersShortened(std::string_view text, std::string& shortened) {
     bool inString = false;
