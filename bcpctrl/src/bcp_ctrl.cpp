@@ -32,32 +32,42 @@ BcpCtrl::BcpCtrl(BcpCtrlOptions options)
 
 void BcpCtrl::setPortSetting(const std::string& portSetting) {
     portSetting_ = portSetting;
-    trace_.propertySet("PortSetting", DispId::PortSetting, portSetting);
+    if (trace_.enabled()) {
+        trace_.propertySet("PortSetting", DispId::PortSetting, portSetting);
+    }
 }
 
 void BcpCtrl::setUsePrinter(std::int16_t usePrinter) {
     usePrinter_ = usePrinter;
-    trace_.propertySet("UsePrinter", DispId::UsePrinter, usePrinter);
+    if (trace_.enabled()) {
+        trace_.propertySet("UsePrinter", DispId::UsePrinter, usePrinter);
+    }
 }
 
 VbBool BcpCtrl::LoadFormat(std::string& formatPath, ResultCode& result) {
     result = loadFormat(formatPath);
     const VbBool ret = succeeded(result);
-    trace_.method("LoadFormat", DispId::LoadFormat, {formatPath}, ret, result);
+    if (trace_.enabled()) {
+        trace_.method("LoadFormat", DispId::LoadFormat, {formatPath}, ret, result);
+    }
     return ret;
 }
 
 VbBool BcpCtrl::OpenPort(std::int16_t& portCode, ResultCode& result) {
     result = openPort(portCode);
     const VbBool ret = succeeded(result);
-    trace_.method("OpenPort", DispId::OpenPort, {portCode}, ret, result);
+    if (trace_.enabled()) {
+        trace_.method("OpenPort", DispId::OpenPort, {portCode}, ret, result);
+    }
     return ret;
 }
 
 VbBool BcpCtrl::SetField(std::int16_t labelField, std::string& text, ResultCode& result) {
     result = setField(labelField, text);
     const VbBool ret = succeeded(result);
-    trace_.method("SetField", DispId::SetField, {labelField, text}, ret, result);
+    if (trace_.enabled()) {
+        trace_.method("SetField", DispId::SetField, {labelField, text}, ret, result);
+    }
     return ret;
 }
 
@@ -66,14 +76,18 @@ VbBool BcpCtrl::Issue(std::int16_t first, std::int16_t second, std::string& stat
     status = std::move(answer.status);
     result = answer.result;
     const VbBool ret = succeeded(result);
-    trace_.method("Issue", DispId::Issue, {first, second}, ret, result, status);
+    if (trace_.enabled()) {
+        trace_.method("Issue", DispId::Issue, {first, second}, ret, result, status);
+    }
     return ret;
 }
 
 VbBool BcpCtrl::ClosePort(ResultCode& result) {
     result = closePort();
     const VbBool ret = succeeded(result);
-    trace_.method("ClosePort", DispId::ClosePort, nlohmann::ordered_json::array(), ret, result);
+    if (trace_.enabled()) {
+        trace_.method("ClosePort", DispId::ClosePort, nlohmann::ordered_json::array(), ret, result);
+    }
     return ret;
 }
 

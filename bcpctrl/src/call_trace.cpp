@@ -38,6 +38,9 @@ void CallTrace::method(std::string_view op, frame::DispId dispid, Json args, fra
 }
 
 void CallTrace::event(const StatusEvent& event) {
+    if (!enabled()) {
+        return;
+    }
     writeLine(Json{{"op", "OnStatus"},
                    {"args", Json::array({event.printerStatus, event.result})},
                    {"result", event.result},

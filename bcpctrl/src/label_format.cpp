@@ -76,10 +76,20 @@ std::int16_t readInt16(const Json& value) {
     return static_cast<std::int16_t>(number);
 }
 
+// Any integer, however large or small, is a field number; one outside 1..32767 is a layout
+// fault (1302), and only a value that is no integer at all makes the file unreadable.
 std::int16_t readFieldNumber(const Json& value) {
-    const std::int64_t number = readInteger(value);
-    const bool fits = number >= 0 && number <= std::numeric_limits<std::int16_t>::max();
-    return fits ? static_cast<std::int16_t>(number) : std::int16_t{0};
+    if (!value.is_number_integer()) {
+        throw JsonShapeError{};
+    }
+    constexpr auto kHighest = static_cast<std::uint64_t>(std::numeric_limits<std::int16_t>::max());
+    if (value.is_number_unsigned()) {
+        const auto number = value.get<std::uint64_t>();
+        return number <= kHighest ? static_cast<std::int16_t>(number) : std::int16_t{0};
+    }
+    const auto number = value.get<std::int64_t>();
+    return number >= 0 && static_cast<std::uint64_t>(number) <= kHighest ? static_cast<std::int16_t>(number)
+                                                                         : std::int16_t{0};
 }
 
 FontStyle readFont(const Json& value) {
@@ -139,6 +149,7 @@ LabelFormat readFormat(const Json& document) {
     for (const Json& field : requireArray(member(document, "fields"))) {
         format.fields.push_back(readField(field));
     }
+    format.indexFields();
     return format;
 }
 
@@ -151,9 +162,24 @@ bool boxFitsLabel(const LabelField& field, const LabelFormat& format) {
 }  // namespace
 
 const LabelField* LabelFormat::findField(std::int16_t number) const {
-    const auto found = std::find_if(fields.begin(), fields.end(),
-                                    [number](const LabelField& field) { return field.number == number; });
-    return found == fields.end() ? nullptr : &*found;
+    if (fieldIndex_.size() != fields.size()) {
+        const auto found = std::find_if(fields.begin(), fields.end(),
+                                        [number](const LabelField& field) { return field.number == number; });
+        return found == fields.end() ? nullptr : &*found;
+    }
+    const auto found = std::lower_bound(fieldIndex_.begin(), fieldIndex_.end(), number,
+                                        [](const auto& entry, std::int16_t wanted) { return entry.first < wanted; });
+    return found == fieldIndex_.end() || found->first != number ? nullptr : &fields[found->second];
+}
+
+void LabelFormat::indexFields() {
+    fieldIndex_.clear();
+    fieldIndex_.reserve(fields.size());
+    for (std::size_t position = 0; position < fields.size(); ++position) {
+        fieldIndex_.emplace_back(fields[position].number, position);
+    }
+    std::stable_sort(fieldIndex_.begin(), fieldIndex_.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
 }
 
 Outcome<LabelFormat> parseLabelFormat(std::string_view jsonText) {

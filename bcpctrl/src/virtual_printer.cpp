@@ -7,9 +7,8 @@
 #include <thread>
 #include <utility>
 
-#include <nlohmann/json.hpp>
-
 #include "bcpctrl/result_codes.h"
+#include "json_text.h"
 #include "printer_kinds.h"
 
 namespace bcpctrl {
@@ -135,14 +134,22 @@ PortOpening VirtualEntry::open(const PortContext& port) const {
 }
 
 std::string labelLine(int labelNumber, const FieldValues& values) {
-    nlohmann::ordered_json fields = nlohmann::ordered_json::object();
+    // Written directly rather than through a JSON object, whose keyed inserts would make
+    // a label of n fields cost n squared.
+    std::string line = "{\"label\":" + std::to_string(labelNumber) + ",\"fields\":{";
+    bool first = true;
     for (const auto& [number, text] : values) {
-        if (!text.empty()) {
-            fields[std::to_string(number)] = text;
+        if (text.empty()) {
+            continue;
         }
+        line += first ? "\"" : ",\"";
+        line += std::to_string(number);
+        line += "\":";
+        appendJsonString(line, text);
+        first = false;
     }
-    const nlohmann::ordered_json line{{"label", labelNumber}, {"fields", std::move(fields)}};
-    return line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+    line += "}}";
+    return line;
 }
 
 VirtualPrinter::VirtualPrinter(AppendFile output, Simulation simulation, bool isSerialPort)

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <string_view>
+#include <utility>
 
 namespace frame {
 namespace {
@@ -31,17 +32,36 @@ bool isAscii(std::string_view bytes) {
 }  // namespace
 
 struct FieldReader::Impl {
-    explicit Impl(int openFd) : fd(openFd) {}
+    Impl(int openFd, std::string openPath) : fd(openFd), path(std::move(openPath)) {}
     Impl(const Impl&) = delete;
     Impl& operator=(const Impl&) = delete;
     ~Impl() { ::close(fd); }
 
     int fd;
+    std::string path;
+    struct stat opened {};  // the file as it was when the job opened it
     UniqueIconv cp932;
     std::string buffer;
     std::size_t pos = 0;
-    bool sourceDone = false;  // end of file, Ctrl-Z or a read error
-    bool readError = false;
+    bool sourceDone = false;  // end of file, Ctrl-Z, a read error or a changed file
+    // 57, 75 or 34: the rest of the file is lost; every later read answers this number.
+    int lostRest = 0;
+    bool lostRestReported = false;
+
+    void loseRest(int failure) {
+        if (lostRest == 0) lostRest = failure;
+        sourceDone = true;
+    }
+
+    // Whatever the path names now must still be the file that was opened, with the same
+    // size and modification time. A path that was removed keeps the open file's word.
+    // Checked once per chunk and at the end of the file, never per field.
+    bool changedSinceOpen() const {
+        struct stat now {};
+        if (::stat(path.c_str(), &now) != 0 && ::fstat(fd, &now) != 0) return true;
+        return now.st_dev != opened.st_dev || now.st_ino != opened.st_ino || now.st_size != opened.st_size ||
+               now.st_mtim.tv_sec != opened.st_mtim.tv_sec || now.st_mtim.tv_nsec != opened.st_mtim.tv_nsec;
+    }
 
     // Reads one more chunk behind what is not yet consumed. False when nothing came.
     bool fill() {
@@ -53,8 +73,16 @@ struct FieldReader::Impl {
         do {
             got = ::read(fd, chunk, sizeof chunk);
         } while (got < 0 && errno == EINTR);
-        if (got <= 0) {
-            readError = got < 0;
+        if (got < 0) {
+            loseRest(kReadDeviceError);
+            return false;
+        }
+        // A chunk read after the file changed may hold the new content: it is never used.
+        if (changedSinceOpen()) {
+            loseRest(kReadFileChanged);
+            return false;
+        }
+        if (got == 0) {
             sourceDone = true;
             return false;
         }
@@ -115,7 +143,11 @@ struct FieldReader::Impl {
 
     void readQuoted(std::string& raw) {
         ++pos;  // opening quote
-        if (takeUntil(raw, [](char c) { return c == '"'; })) ++pos;
+        if (!takeUntil(raw, [](char c) { return c == '"'; })) {
+            loseRest(kReadUnclosedQuote);  // everything after the quote went into this field
+            return;
+        }
+        ++pos;
         skipBlanks();
         const int c = peek();
         if (c == ',') {
@@ -159,32 +191,36 @@ struct FieldReader::Impl {
         text.clear();
         skipBlanks();
         const int first = peek();
-        if (first < 0) return readError ? kReadDeviceError : kReadPastEnd;
-        std::string raw;
-        if (first == '"') {
-            readQuoted(raw);
-        } else {
-            readUnquoted(raw);
+        if (first >= 0) {
+            std::string raw;
+            if (first == '"') {
+                readQuoted(raw);
+            } else {
+                readUnquoted(raw);
+            }
+            if (lostRest == 0) return decode(raw, text);
         }
-        if (readError) return kReadDeviceError;
-        return decode(raw, text);
+        if (lostRest == 0) return kReadPastEnd;
+        lostRestReported = true;
+        return lostRest;
     }
 
     bool atEnd() {
         for (std::size_t ahead = 0;; ++ahead) {
             const int c = peek(ahead);
-            if (c < 0) return true;
+            if (c < 0) return lostRest == 0 || lostRestReported;
             if (!isBlank(static_cast<char>(c)) && !isLineBreak(static_cast<char>(c))) return false;
         }
     }
 };
 
+// Opened without blocking, so a FIFO without a writer is refused at once instead of
+// holding the job before its port even opens.
 std::optional<FieldReader> FieldReader::open(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
-    auto impl = std::make_unique<Impl>(fd);
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) return std::nullopt;
+    auto impl = std::make_unique<Impl>(fd, path);
+    if (::fstat(fd, &impl->opened) != 0 || !S_ISREG(impl->opened.st_mode)) return std::nullopt;
     const iconv_t cd = iconv_open("UTF-8", "CP932");
     if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
     impl->cp932 = UniqueIconv(cd);

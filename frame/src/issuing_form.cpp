@@ -94,8 +94,12 @@ void IssuingForm::Form_Activate() {
     ignoringFailure([&] { bcpCtrl_.setPortSetting(state_.PortSetting); });
     ignoringFailure([&] { bcpCtrl_.setUsePrinter(edition_.usePrinter); });
     bool finished = false;
-    ignoringFailure([&] { finished = IssueLabels(); });
-    if (outcome_ == JobOutcome::NotRun) outcome_ = JobOutcome::Failed;  // IssueLabels itself failed
+    try {
+        finished = IssueLabels();
+    } catch (...) {
+        outcome_ = JobOutcome::Failed;
+        ignoringFailure([&] { showFailure(std::string(texts::kUnexpectedFailure)); });
+    }
     dataFile_.reset();
     ignoringFailure([&] { bcpCtrl_.ClosePort(state_.LastResult); });
     ignoringFailure([&] { window_.hide(); });
@@ -199,6 +203,8 @@ void IssuingForm::cmdStop_Click() {
         showMessage(std::string(texts::kStopQuestion), MessageIcon::Question, MessageButtons::YesNo);
     if (answer == MessageAnswer::Yes) state_.StopRequested = kVbTrue;
 }
+
+void IssuingForm::requestStop() { state_.StopRequested = kVbTrue; }
 
 bool IssuingForm::endJob(JobOutcome outcome) {
     outcome_ = outcome;

@@ -63,7 +63,8 @@ std::string ProgramRun::writeData(const std::string& name, const std::string& by
 }
 
 ProcessResult ProgramRun::run(const std::string& program, const std::vector<std::string>& arguments,
-                              std::vector<Interaction> interactions, bool windowed) {
+                              std::vector<Interaction> interactions, bool windowed,
+                              const std::function<void(ProcessRequest&)>& adjust) {
     ProcessRequest request;
     request.argv.push_back(programPath(program));
     request.argv.insert(request.argv.end(), arguments.begin(), arguments.end());
@@ -78,6 +79,7 @@ ProcessResult ProgramRun::run(const std::string& program, const std::vector<std:
     };
     for (const auto& [name, value] : extraEnvironment) request.environment[name] = value;
     request.interactions = std::move(interactions);
+    if (adjust) adjust(request);
     ProcessResult result = runProcess(request);
     EXPECT_FALSE(result.timedOut);
     return result;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -30,8 +31,10 @@ protected:
     std::string sampleData(const std::string& name);
     std::string writeData(const std::string& name, const std::string& bytes);
 
+    // `adjust` changes the request last: environment, closed descriptors, limits.
     ProcessResult run(const std::string& program, const std::vector<std::string>& arguments,
-                      std::vector<Interaction> interactions = {}, bool windowed = false);
+                      std::vector<Interaction> interactions = {}, bool windowed = false,
+                      const std::function<void(ProcessRequest&)>& adjust = {});
 
     std::vector<nlohmann::json> trace() const;
     std::vector<nlohmann::json> labels() const;

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "bcpctrl/bcp_ctrl.h"
+#include "bcpctrl/virtual_printer.h"
 
 #include <functional>
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -38,7 +41,8 @@ constexpr const char* kPrinters = R"({
     "Nested": {"type": "virtual", "output": "made/on/open.jsonl"},
     "Full": {"type": "virtual", "output": "/dev/full"},
     "Refuses": {"type": "virtual", "output": "r.jsonl", "loadFormatError": 1301, "openPortError": {"result": -2147024891}},
-    "ClaimsOpen": {"type": "virtual", "output": "c.jsonl", "openPortError": {"result": 0}}
+    "ClaimsOpen": {"type": "virtual", "output": "c.jsonl", "openPortError": {"result": 0}},
+    "Fifo": {"type": "virtual", "output": "fifo.jsonl"}
   },
   "serialPorts": {
     "COM1": {"type": "virtual", "output": "com1.jsonl", "confirmEach": true, "delayMs": 1,
@@ -82,6 +86,7 @@ protected:
         system.write("formats/LABEL1.json", formatText(1, 2.0));
         system.write("formats/OTHER.json", formatText(2, 2.0));
         system.write("formats/OVERLAP.json", formatText(1, 20.0));
+        ::mkfifo((system.path() / "fifo.jsonl").c_str(), 0600);
     }
     BcpCtrlOptions options() const {
         return {"C:\\BcpCtrl", fakeEnvironment({{"BCPCTRL_SYSTEM_DIR", system.path().string()},
@@ -155,6 +160,7 @@ TEST_F(BcpCtrlTest, EachFailureAnswersItsOwnResultCode) {
         {20, [](Session& s) { s.loadFormat("LABEL1"); s.loadFormat("MISSING"); return s.setField(1, "x"); }, code(1304)},
         {21, [](Session& s) { s.openPort(1); s.closePort(); return s.closePort(); }, code(1001)},
         {22, [](Session& s) { s.control.setUsePrinter(2); return s.loadFormat("OTHER"); }, 0},
+        {23, openAt("DRV:Fifo", 1), code(1000)},  // refused at once, not held until a reader comes
     };
     for (const ScenarioRow& row : rows) {
         SCOPED_TRACE(row.row);
@@ -260,6 +266,26 @@ TEST_F(BcpCtrlTest, TraceRecordsEveryCallAndDeliveredEventAsOneLine) {
     };
     EXPECT_EQ(system.lines("trace.jsonl"), expected);
     EXPECT_EQ(system.lines("com1.jsonl").at(0), "{\"label\":1,\"fields\":{\"1\":\"a\xEF\xBF\xBD\",\"2\":\"D\"}}");
+}
+
+// The label line is written without the JSON library, for speed; it must come out byte for
+// byte as the library writes it, bad UTF-8 included.
+TEST(LabelLine, WritesEveryTextAsTheJsonLibraryDoes) {
+    const std::vector<std::string> texts{
+        "plain", "\"\\/", "\b\f\n\r\t\x01\x1f\x7f", "入荷 ～", "\xF0\x9F\x98\x80",
+        "\x80", "\xC0\xAF", "\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xF5x", "\xFF\xFE",
+        "\xE3\x81", "\xE3\x81" "A", "\xF0\x9F\x98" "x", "a\xF0", "\xE3\x81\x82\x81\x82", "",
+    };
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(text);
+        const FieldValues values{{1, text}, {2, "x"}, {32767, text}};
+        nlohmann::ordered_json fields = nlohmann::ordered_json::object();
+        for (const auto& [number, value] : values) {
+            if (!value.empty()) fields[std::to_string(number)] = value;
+        }
+        const nlohmann::ordered_json reference{{"label", 7}, {"fields", fields}};
+        EXPECT_EQ(labelLine(7, values), reference.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
+    }
 }
 
 }  // namespace

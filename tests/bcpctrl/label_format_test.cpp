@@ -108,6 +108,35 @@ TEST(LabelFormat, StructureFaultsAre1300AndLayoutFaultsAre1302) {
     }
 }
 
+// Written as text, since the JSON library keeps no integer past 64 bits.
+TEST(LabelFormat, AFieldNumberOfAnyMagnitudeOutsideTheRangeIsALayoutFault) {
+    const std::vector<std::pair<std::string, std::optional<ErrorNumber>>> rows{
+        {"18446744073709551615", ErrorNumber::FormatLayoutError},
+        {"18446744073709551616", ErrorNumber::FormatLayoutError},
+        {"-9223372036854775809", ErrorNumber::FormatLayoutError},
+        {std::string(400, '9'), ErrorNumber::FormatLayoutError},
+        {"-" + std::string(400, '9'), ErrorNumber::FormatLayoutError},
+        {"1e400", ErrorNumber::FormatUnreadable},  // no integer, and too big for a number
+        {"1E2", ErrorNumber::FormatUnreadable},
+        {"0" + std::string(30, '1'), ErrorNumber::FormatUnreadable},  // a leading zero is no JSON
+    };
+    const std::string text = sampleFormat().dump();
+    const std::string number = R"("number":11,)";
+    for (const auto& [written, expected] : rows) {
+        SCOPED_TRACE(written);
+        std::string changed = text;
+        changed.replace(changed.find(number), number.size(), R"("number":)" + written + ",");
+        const auto format = parseLabelFormat(changed);
+        EXPECT_EQ(format.ok() ? findLayoutError(format.value()) : format.error(), expected);
+    }
+    // A long integer inside a string stays as written.
+    const std::string digits(400, '7');
+    std::string withText = text;
+    withText.replace(withText.find(R"("ABC")"), 5, "\"" + digits + "\"");
+    ASSERT_TRUE(parseLabelFormat(withText).ok());
+    EXPECT_EQ(parseLabelFormat(withText).value().fields[0].defaultText, digits);
+}
+
 TEST(LabelFormat, EveryTruncationAndGarbageIsUnreadableWithoutCrashing) {
     const std::string text = sampleFormat().dump(2);
     for (std::size_t length = 0; length < text.size(); ++length) {

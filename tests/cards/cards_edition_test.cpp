@@ -152,6 +152,12 @@ TEST_F(CardsJob, StopOrFailureReportsNoCompletion) {
     job.run(line("PRICCARD.DAT", taggedRecord(13, "a")));
     ASSERT_EQ(job.window.boxes.size(), 1u);
     EXPECT_EQ(job.window.boxes[0].text, "ポートへの書き込みに失敗しました。発行を中止します。");
+
+    // A file whose very first read fails is no empty file.
+    testing_support::Job unreadable(cards::kCardsEdition);
+    unreadable.run("/CARD1 /\\proc\\self\\mem /DRV");
+    ASSERT_EQ(unreadable.window.boxes.size(), 1u);
+    EXPECT_EQ(unreadable.window.boxes[0].text, "ERR: 57 データファイルの読み込みに失敗しました。発行を中止します。");
 }
 
 TEST_F(CardsJob, FourteenValuesOnALineShiftTheNextRecord) {

@@ -2,6 +2,7 @@
 #include "frame/field_reader.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -63,13 +64,12 @@ TEST_F(FieldReaderTest, DelimitingRows) {
         {12, "\"q\"\r\nz", {"q", "z"}},
         {13, "\"q\"rest,z", {"q", "rest", "z"}},  // anything else starts the next field
         {14, "ab\"cd\",e", {"ab\"cd\"", "e"}},   // quotes inside an unquoted field stay
-        {15, "\"open,to end", {"open,to end"}},   // an unclosed quote runs to the end
-        {16, "\"\",x", {"", "x"}},
-        {17, "a\0b,c"s, {"ab", "c"}},   // NUL bytes are dropped
-        {18, "a,b\x1A,c,d", {"a", "b"}},  // Ctrl-Z ends the file
-        {19, "a,b\r\n\r\n  \t\r\n", {"a", "b"}},  // trailing blank lines start no record
-        {20, "", {}},
-        {21, " \r\n\t", {}},
+        {15, "\"\",x", {"", "x"}},
+        {16, "a\0b,c"s, {"ab", "c"}},   // NUL bytes are dropped
+        {17, "a,b\x1A,c,d", {"a", "b"}},  // Ctrl-Z ends the file
+        {18, "a,b\r\n\r\n  \t\r\n", {"a", "b"}},  // trailing blank lines start no record
+        {19, "", {}},
+        {20, " \r\n\t", {}},
     };
     for (const FieldRow& row : rows) {
         SCOPED_TRACE(row.row);
@@ -131,10 +131,63 @@ TEST_F(FieldReaderTest, AnEndTestOverALongBlankTailLeavesTheFieldsUntouched) {
     EXPECT_EQ(text, "");  // the first line break ends an empty field: the end test consumed nothing
 }
 
-TEST(FieldReaderOpen, MissingFilesAndFoldersDoNotOpen) {
-    EXPECT_FALSE(frame::FieldReader::open("/nonexistent/NYUKA.DAT").has_value());
-    EXPECT_FALSE(frame::FieldReader::open(fs::temp_directory_path().string()).has_value());
-    EXPECT_FALSE(frame::FieldReader::open("").has_value());
+struct LostRestRow {
+    int row;
+    std::string bytes;
+    std::vector<std::string> fieldsBefore;
+    int failure;
+};
+
+// Failures after which nothing more of the file can be trusted: the number comes back for
+// every later read, and the end test never takes them for the end of the file.
+TEST_F(FieldReaderTest, AnUnclosedQuoteLosesTheRestOfTheFile) {
+    const std::vector<LostRestRow> rows{
+        {1, "a,\"open,to end\r\nb,c", {"a"}, frame::kReadUnclosedQuote},
+        {2, "a,\"cut\x1A\",b", {"a"}, frame::kReadUnclosedQuote},  // Ctrl-Z ends the file inside the quote
+        {3, "\"", {}, frame::kReadUnclosedQuote},
+    };
+    for (const LostRestRow& row : rows) {
+        SCOPED_TRACE(row.row);
+        auto reader = open(row.bytes);
+        std::string text;
+        for (const std::string& expected : row.fieldsBefore) {
+            EXPECT_EQ(reader.readField(text), 0);
+            EXPECT_EQ(text, expected);
+        }
+        EXPECT_FALSE(reader.atEnd());
+        EXPECT_EQ(reader.readField(text), row.failure);
+        EXPECT_EQ(text, "");
+        EXPECT_EQ(reader.readField(text), row.failure);
+        EXPECT_TRUE(reader.atEnd());  // reported once: a loop that goes on regardless still ends
+    }
+}
+
+TEST(FieldReaderErrors, AReadErrorIsNeverTheEndOfTheFile) {
+    // Offset 0 of the process's own memory is never mapped: the first read fails with EIO.
+    auto reader = frame::FieldReader::open("/proc/self/mem");
+    ASSERT_TRUE(reader.has_value());
+    EXPECT_FALSE(reader->atEnd());
+    std::string text;
+    EXPECT_EQ(reader->readField(text), frame::kReadDeviceError);
+    EXPECT_EQ(reader->readField(text), frame::kReadDeviceError);
+}
+
+TEST(FieldReaderOpen, OnlyRegularFilesOpenAndNothingWaits) {
+    const fs::path fifo = fs::temp_directory_path() / ("reader-fifo-" + std::to_string(::getpid()));
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::vector<std::pair<int, std::string>> rows{
+        {1, "/nonexistent/NYUKA.DAT"},
+        {2, fs::temp_directory_path().string()},
+        {3, ""},
+        {4, "/dev/zero"},  // endless
+        {5, "/dev/null"},
+        {6, fifo.string()},  // no writer: opening must not wait for one
+    };
+    for (const auto& [row, path] : rows) {
+        SCOPED_TRACE(row);
+        EXPECT_FALSE(frame::FieldReader::open(path).has_value());
+    }
+    fs::remove(fifo);
 }
 
 }  // namespace

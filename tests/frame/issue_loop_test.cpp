@@ -1,6 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
 #include "goods/goods_edition.h"
 #include "job_fixture.h"
 
@@ -92,6 +98,95 @@ TEST_F(IssueLoopTest, InvalidTextInARecordStopsBeforeAnyFieldOfItIsSet) {
     ASSERT_EQ(window.boxes.size(), 1u);
     EXPECT_EQ(window.boxes[0].text, "ERR: 932 データファイルの読み込みに失敗しました。発行を中止します。");
     EXPECT_EQ(count("SetField(5,x1)"), 0u);
+}
+
+struct LostRestRow {
+    int row;
+    std::string data;
+    std::int64_t labels;
+    int failure;
+};
+
+TEST_F(IssueLoopTest, AnUnclosedQuoteEndsTheJobWithItsNumber) {
+    std::string unclosedInTheMiddle = lotRecord("c");
+    unclosedInTheMiddle.replace(unclosedInTheMiddle.find("c5"), 2, "\"c5");
+    std::string unclosedAtTheEnd = lotRecord("a");
+    unclosedAtTheEnd.replace(unclosedAtTheEnd.find("a9"), 2, "\"a9");
+    const std::vector<LostRestRow> rows{
+        // The other records would have gone into field 20 of one label.
+        {1, unclosedAtTheEnd + lotRecord("b") + lotRecord("c"), 0, frame::kReadUnclosedQuote},
+        // Positions 6 to 9 would read past the end; the quote's number is the one shown.
+        {2, lotRecord("a") + lotRecord("b") + unclosedInTheMiddle, 2, frame::kReadUnclosedQuote},
+    };
+    for (const LostRestRow& row : rows) {
+        SCOPED_TRACE(row.row);
+        testing_support::Job job(goods::kGoodsEdition);
+        job.run("/LABEL3 /" + writeData("NYUKA_LOT.DAT", row.data) + " /DRV /DRV:TEC B-374");
+        EXPECT_EQ(job.control.issueCount, row.labels);
+        EXPECT_EQ(job.window.boxes.at(0).text,
+                  "ERR: " + std::to_string(row.failure) + " データファイルの読み込みに失敗しました。発行を中止します。");
+        EXPECT_EQ(job.form.outcome(), frame::JobOutcome::Failed);
+        EXPECT_EQ(job.control.calls.back().dispId, DispId::ClosePort);
+    }
+}
+
+// 6,000 records of 48 bytes, the first 64 KiB read before the first label. A change after
+// label 1 is noticed at the next read of the file: the 1,365 records wholly inside the
+// first 65,536 bytes are issued, the one across the boundary is not, and nothing of a new
+// content ever reaches a label.
+TEST_F(IssueLoopTest, AFileChangedUnderTheJobEndsItWithItsOwnNumber) {
+    namespace fs = std::filesystem;
+    const auto records = [](const std::string& tag) {
+        std::string data;
+        char record[64];
+        for (int i = 1; i <= 6000; ++i) {
+            std::snprintf(record, sizeof record, "%s%05d,2,3,4,5,6,7,8,%s%024d\r\n", tag.c_str(), i, tag.c_str(), i);
+            data += record;
+        }
+        return data;
+    };
+    struct Row {
+        int row;
+        std::function<void(const fs::path&)> change;
+        std::int64_t labels;
+        int failure;
+    };
+    const std::vector<Row> rows{
+        {1, [](const fs::path& file) { fs::resize_file(file, 65536); }, 1365, frame::kReadFileChanged},
+        {2, [&](const fs::path& file) { std::ofstream(file, std::ios::binary) << records("N"); }, 1365,
+         frame::kReadFileChanged},
+        {3, [&](const fs::path& file) {
+             std::ofstream(file.string() + ".new", std::ios::binary) << records("N");
+             fs::rename(file.string() + ".new", file);
+         }, 1365, frame::kReadFileChanged},
+        {4, [](const fs::path& file) { std::ofstream(file, std::ios::app) << "x,y\r\n"; }, 1365,
+         frame::kReadFileChanged},
+        // A file that is only removed keeps what was opened: every record is issued.
+        {5, [](const fs::path& file) { fs::remove(file); }, 6000, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.row);
+        const std::string callerPath = writeData("NYUKA_LOT.DAT", records("r"));
+        const fs::path file = folder / "NYUKA_LOT.DAT";
+        // Written an hour ago, so that a rewrite of the same size shows in the time.
+        fs::last_write_time(file, fs::last_write_time(file) - std::chrono::hours(1));
+        testing_support::Job job(goods::kGoodsEdition);
+        job.control.afterIssue = [&](int n) {
+            if (n == 1) row.change(file);
+        };
+        job.run("/LABEL3 /" + callerPath + " /DRV /DRV:TEC B-374");
+        EXPECT_EQ(job.control.issueCount, row.labels);
+        if (row.failure != 0) {
+            ASSERT_EQ(job.window.boxes.size(), 1u);
+            EXPECT_EQ(job.window.boxes[0].text,
+                      "ERR: " + std::to_string(row.failure) + " データファイルの読み込みに失敗しました。発行を中止します。");
+        } else {
+            EXPECT_TRUE(job.window.boxes.empty());
+        }
+        const auto fields = testing_support::setFieldCalls(job.control);
+        EXPECT_TRUE(std::none_of(fields.begin(), fields.end(),
+                                 [](const auto& call) { return call.second.starts_with("N"); }));
+    }
 }
 
 TEST_F(IssueLoopTest, LoadFormatFailureStopsBeforeTheDataFileOpens) {

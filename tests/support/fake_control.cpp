@@ -2,6 +2,7 @@
 #include "fake_control.h"
 
 #include <stdexcept>
+#include <utility>
 
 namespace testing_support {
 namespace {
@@ -86,6 +87,7 @@ frame::VbBool FakeControl::OpenPort(std::int16_t& portCode, frame::ResultCode& r
 
 frame::VbBool FakeControl::SetField(std::int16_t labelField, std::string& text, frame::ResultCode& result) {
     record(frame::DispId::SetField, {std::int64_t{labelField}, text});
+    textsSinceIssue_.push_back(text);
     return answer(frame::DispId::SetField, result);
 }
 
@@ -93,7 +95,9 @@ frame::VbBool FakeControl::Issue(std::int16_t first, std::int16_t second, std::s
                                  frame::ResultCode& result) {
     record(frame::DispId::Issue, {std::int64_t{first}, std::int64_t{second}});
     ++issueCount;
+    std::vector<std::string> texts = std::exchange(textsSinceIssue_, {});
     const frame::VbBool ret = answer(frame::DispId::Issue, result, &status);
+    if (frame::isTrue(ret)) issuedLabels.push_back(std::move(texts));
     if (afterIssue) afterIssue(issueCount);
     return ret;
 }
@@ -107,6 +111,7 @@ void FakeControl::deliverPendingEvents() {
     while (!pending_.empty()) {
         const PendingStatus event = pending_.front();
         pending_.pop_front();
+        if (event.throws) throw std::runtime_error("event delivery failure");
         journal_.push_back("OnStatus(" + event.printerStatus + "," + std::to_string(event.result) + ")");
         if (onStatus_) onStatus_(event.printerStatus, event.result);
     }

@@ -40,8 +40,10 @@ public:
     void script(frame::DispId dispId, Answer answer) { scripts_[dispId].push_back(std::move(answer)); }
     // Raised at the next yield of the host.
     void queueStatus(std::string printerStatus, frame::ResultCode result) {
-        pending_.push_back({std::move(printerStatus), result});
+        pending_.push_back({std::move(printerStatus), result, false});
     }
+    // The next delivery fails with an exception at this point instead of raising an event.
+    void queueFailingDelivery() { pending_.push_back({{}, 0, true}); }
     // Runs after the n-th Issue call (from 1), e.g. to queue a status event.
     std::function<void(int issueNumber)> afterIssue;
     // Overwrites the port code that OpenPort receives by reference.
@@ -51,6 +53,9 @@ public:
     std::vector<Call> calls;
     std::vector<Call> callsOf(frame::DispId dispId) const;
     int issueCount = 0;
+    // The texts set since the previous Issue, for every Issue that answered true: the
+    // labels a printer would have printed.
+    std::vector<std::vector<std::string>> issuedLabels;
 
     void setPortSetting(const std::string& portSetting) override;
     void setUsePrinter(std::int16_t usePrinter) override;
@@ -72,8 +77,10 @@ private:
     struct PendingStatus {
         std::string printerStatus;
         frame::ResultCode result;
+        bool throws;
     };
     std::deque<PendingStatus> pending_;
+    std::vector<std::string> textsSinceIssue_;
     OnStatusHandler onStatus_;
 };
 

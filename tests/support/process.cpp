@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,6 +37,11 @@ void closeFd(int& fd) {
     ::dup2(in.read, 0);
     ::dup2(out.write, 1);
     ::dup2(err.write, 2);
+    for (const int descriptor : request.closedDescriptors) ::close(descriptor);
+    if (request.addressSpaceLimitBytes) {
+        const rlimit limit{*request.addressSpaceLimitBytes, *request.addressSpaceLimitBytes};
+        ::setrlimit(RLIMIT_AS, &limit);
+    }
     if (!request.workingDirectory.empty() && ::chdir(request.workingDirectory.c_str()) != 0) ::_exit(126);
     for (const auto& [name, value] : request.environment) {
         if (value) {
@@ -94,6 +100,11 @@ ProcessResult runProcess(const ProcessRequest& request) {
             ::kill(process.pid_, SIGKILL);
             break;
         }
+        if (nextInteraction < request.interactions.size() && request.interactions[nextInteraction].ready &&
+            request.interactions[nextInteraction].ready()) {
+            request.interactions[nextInteraction++].action(process);
+            if (nextInteraction == request.interactions.size()) closeFd(process.stdinFd_);
+        }
         pollfd fds[2] = {{out.read, POLLIN, 0}, {err.read, POLLIN, 0}};
         if (::poll(fds, 2, 100) <= 0) continue;
         char buffer[4096];
@@ -113,7 +124,7 @@ ProcessResult runProcess(const ProcessRequest& request) {
             std::vector<std::string> fresh;
             takeLines(pendingErr, result.errorLines, fresh);
             for (const auto& line : fresh) {
-                if (nextInteraction < request.interactions.size() &&
+                if (nextInteraction < request.interactions.size() && !request.interactions[nextInteraction].ready &&
                     line.find(request.interactions[nextInteraction].waitFor) != std::string::npos) {
                     request.interactions[nextInteraction++].action(process);
                     if (nextInteraction == request.interactions.size()) closeFd(process.stdinFd_);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
@@ -14,10 +15,12 @@ namespace testing_support {
 
 class RunningProcess;
 
-// When a line of standard error contains `waitFor`, `action` runs.
+// When a line of standard error contains `waitFor`, or, for a program that writes no
+// such line, as soon as `ready` answers true (asked every 100 ms), `action` runs.
 struct Interaction {
     std::string waitFor;
     std::function<void(RunningProcess&)> action;
+    std::function<bool()> ready = nullptr;
 };
 
 struct ProcessRequest {
@@ -26,6 +29,8 @@ struct ProcessRequest {
     std::string workingDirectory;
     std::vector<Interaction> interactions;  // in order; stdin closes after the last one
     std::chrono::seconds timeout{60};
+    std::vector<int> closedDescriptors;  // of 0, 1 and 2: the program starts without them
+    std::optional<std::uint64_t> addressSpaceLimitBytes;
 };
 
 struct ProcessResult {

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "frame/texts.h"
+#include "shell/process_signals.h"
 
 namespace shell {
 namespace {
@@ -89,7 +90,30 @@ void IssuingWidget::closeEvent(QCloseEvent* event) {
     if (onStopClicked) onStopClicked();
 }
 
-QtWindow::QtWindow(const QString& windowName) : widget_(windowName) {}
+QtWindow::QtWindow(const QString& windowName)
+    : widget_(windowName), signalNotifier_(signalWakeDescriptor(), QSocketNotifier::Read) {
+    QObject::connect(&signalNotifier_, &QSocketNotifier::activated, &widget_, [this] { answerOpenBoxByDefault(); });
+}
+
+// A request to end closes the box that waits for an answer at once, whichever event loop
+// is running; everything else waits for the job's next yield.
+void QtWindow::answerOpenBoxByDefault() {
+    drainSignalWake();
+    if (stopWithoutConfirmationRequested() && openBox_ != nullptr && openBox_->defaultButton() != nullptr) {
+        openBox_->defaultButton()->click();
+    }
+}
+
+void QtWindow::takeSignals() {
+    if (stopWithoutConfirmationRequested()) {
+        if (onStopWithoutConfirmation) onStopWithoutConfirmation();
+        return;
+    }
+    const std::sig_atomic_t seen = interruptCount();
+    if (seen == interruptsSeen_) return;
+    interruptsSeen_ = seen;
+    if (widget_.onStopClicked) widget_.onStopClicked();
+}
 
 void QtWindow::runModal() {
     if (unloaded_) return;
@@ -101,23 +125,27 @@ void QtWindow::setStatusText(const std::string& text) {
     widget_.lblStatus()->setText(displayText(text));
 }
 
-void QtWindow::yieldToEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void QtWindow::yieldToEvents() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    takeSignals();
+}
 
 frame::MessageAnswer QtWindow::showMessage(const frame::MessageBox& box) {
+    const bool yesNo = box.buttons == frame::MessageButtons::YesNo;
+    if (stopWithoutConfirmationRequested()) return yesNo ? frame::MessageAnswer::Yes : frame::MessageAnswer::Ok;
     QWidget* parent = widget_.isVisible() ? &widget_ : nullptr;
     QMessageBox message(qtIcon(box.icon), qt(box.title), displayText(box.text), QMessageBox::NoButton, parent);
     message.setTextFormat(Qt::PlainText);
     message.setWindowModality(Qt::ApplicationModal);
-    if (box.buttons == frame::MessageButtons::YesNo) {
-        QPushButton* yes = message.addButton(QStringLiteral("はい"), QMessageBox::YesRole);
-        message.addButton(QStringLiteral("いいえ"), QMessageBox::NoRole);
-        message.setDefaultButton(yes);
-        message.exec();
-        return message.clickedButton() == yes ? frame::MessageAnswer::Yes : frame::MessageAnswer::No;
-    }
-    message.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    QPushButton* defaultButton = yesNo ? message.addButton(QStringLiteral("はい"), QMessageBox::YesRole)
+                                       : message.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    if (yesNo) message.addButton(QStringLiteral("いいえ"), QMessageBox::NoRole);
+    message.setDefaultButton(defaultButton);
+    openBox_ = &message;
     message.exec();
-    return frame::MessageAnswer::Ok;
+    openBox_ = nullptr;
+    if (!yesNo) return frame::MessageAnswer::Ok;
+    return message.clickedButton() == defaultButton ? frame::MessageAnswer::Yes : frame::MessageAnswer::No;
 }
 
 void QtWindow::hide() { widget_.hide(); }

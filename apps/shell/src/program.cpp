@@ -2,9 +2,13 @@
 #include "shell/program.h"
 
 #include <QApplication>
-#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <iostream>
 #include <memory>
 #include <span>
@@ -13,7 +17,9 @@
 #include "frame/command_line.h"
 #include "frame/texts.h"
 #include "shell/console_window.h"
+#include "shell/display_choice.h"
 #include "shell/issuing_window.h"
+#include "shell/process_signals.h"
 
 namespace shell {
 namespace {
@@ -21,27 +27,24 @@ namespace {
 constexpr std::string_view kControlUnavailable =
     "ラベルプリンタコントロールを作成できませんでした。発行を中止します。";
 
-volatile std::sig_atomic_t interruptCount = 0;
-
-extern "C" void countInterrupt(int) { interruptCount = interruptCount + 1; }
-
-bool variableSet(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && *value != '\0';
-}
-
 // The same table the control reads, so a data file and a format on one drive agree.
 hostpaths::DriveTable callersDriveTable() {
     const char* value = std::getenv(hostpaths::kDrivesVariable);
     return hostpaths::DriveTable::fromVariable(value ? std::optional<std::string>(value) : std::nullopt);
 }
 
-void installInterruptHandler() {
-    struct sigaction action {};
-    action.sa_handler = countInterrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
+// A caller that starts the program with standard input, output or error closed would
+// otherwise hand those numbers to the first files opened (the call log, a printer's
+// output), and status lines would land inside them.
+void openStandardDescriptors() {
+    for (int descriptor = 0; descriptor <= 2; ++descriptor) {
+        if (::fcntl(descriptor, F_GETFD) != -1 || errno != EBADF) continue;
+        const int opened = ::open("/dev/null", O_RDWR);  // the lowest free number: this one
+        if (opened > descriptor) {
+            ::dup2(opened, descriptor);
+            ::close(opened);
+        }
+    }
 }
 
 std::unique_ptr<bcpctrl::BcpCtrl> createControl() {
@@ -74,11 +77,13 @@ int runJob(const frame::Edition& edition, frame::Window& window, const std::stri
 }
 
 int runConsole(const frame::Edition& edition, const std::string& commandLine) {
-    installInterruptHandler();
-    ConsoleWindow window(std::cerr, std::cin, interruptCount);
+    ConsoleWindow window(std::cerr, STDIN_FILENO);
     return runJob(
         edition, window, commandLine,
-        [&window](frame::IssuingForm& form) { window.onStopClicked = [&form] { form.cmdStop_Click(); }; },
+        [&window](frame::IssuingForm& form) {
+            window.onStopClicked = [&form] { form.cmdStop_Click(); };
+            window.onStopWithoutConfirmation = [&form] { form.requestStop(); };
+        },
         [](frame::IssuingForm& form) { form.Form_Activate(); });
 }
 
@@ -94,6 +99,7 @@ int runWindowed(const frame::Edition& edition, std::string_view windowName, cons
         edition, window, commandLine,
         [&window](frame::IssuingForm& form) {
             window.widget().onStopClicked = [&form] { form.cmdStop_Click(); };
+            window.onStopWithoutConfirmation = [&form] { form.requestStop(); };
             window.widget().onActivate = [&form] { form.Form_Activate(); };
         },
         [&window](frame::IssuingForm&) { window.runModal(); });
@@ -112,18 +118,18 @@ int exitStatusFor(frame::JobOutcome outcome) {
     return kExitFailed;
 }
 
-bool displayAvailable() {
-    return variableSet("DISPLAY") || variableSet("WAYLAND_DISPLAY") || variableSet("QT_QPA_PLATFORM");
-}
-
 int runProgram(const frame::Edition& edition, std::string_view windowName, int argc, char** argv) {
+    openStandardDescriptors();
+    installSignalHandlers();
     const std::span<const char* const> arguments(argv + 1, static_cast<std::size_t>(argc > 0 ? argc - 1 : 0));
     if (arguments.size() == 1 && std::strcmp(arguments[0], "--version") == 0) {
         std::cout << edition.versionText << std::endl;
         return kExitFinished;
     }
     const std::string commandLine = frame::joinArguments(arguments);
-    if (displayAvailable()) return runWindowed(edition, windowName, commandLine, argv[0]);
+    const DisplayChoice display = chooseDisplay();
+    if (!display.note.empty()) std::cerr << display.note << std::endl;
+    if (display.window) return runWindowed(edition, windowName, commandLine, argv[0]);
     return runConsole(edition, commandLine);
 }
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 // A file that only grows by whole lines. Each line goes to the system in one write with
-// nothing held back in a buffer, so a killed program loses no line it reported written.
+// nothing held back in a buffer, so a killed program loses no line it reported written,
+// and a line the system takes only in part is taken back, so no reader ever finds half a
+// line with the next one glued to it.
 #pragma once
 
 #include <filesystem>
@@ -11,8 +13,9 @@ namespace bcpctrl {
 
 class AppendFile {
 public:
-    // Creates the file and its directories when missing; nothing when it cannot be opened
-    // for writing.
+    // Creates the file and its directories when missing. Only a regular file or a
+    // character device (a printer, /dev/null) is accepted; a FIFO, a socket or a
+    // directory gives nothing at once, without waiting for a reader.
     static std::optional<AppendFile> open(const std::filesystem::path& file);
 
     AppendFile(AppendFile&& other) noexcept;
@@ -21,14 +24,25 @@ public:
     AppendFile& operator=(const AppendFile&) = delete;
     ~AppendFile();
 
-    // Appends `line` and a newline; false when the system did not take all of it.
+    // Appends `line` and a newline; false when the system did not take all of it. A
+    // regular file is then cut back to where the line began. Where that cannot be done
+    // (a device, or another writer appended meanwhile) the file is broken: every later
+    // line is refused rather than begun in the middle of the broken one.
     bool appendLine(std::string_view line);
 
 private:
-    explicit AppendFile(int descriptor) : descriptor_(descriptor) {}
+    AppendFile(int descriptor, bool isRegularFile, bool endsInsideLine)
+        : descriptor_(descriptor), isRegularFile_(isRegularFile), endsInsideLine_(endsInsideLine) {}
     void close();
+    bool writeAll(std::string_view bytes, std::size_t& written);
+    void takeBack(std::size_t written);
 
     int descriptor_ = -1;
+    bool isRegularFile_ = false;
+    // The file ended without a newline when it was opened (a writer was killed in the
+    // middle of a line): the first line written starts with one.
+    bool endsInsideLine_ = false;
+    bool broken_ = false;
 };
 
 }  // namespace bcpctrl

@@ -22,6 +22,10 @@ public:
     // A trace to the file BCPCTRL_TRACE names; none when it is unset or cannot be opened.
     static CallTrace fromEnvironment(const EnvironmentLookup& environment);
 
+    // Callers test this before they build a line's arguments, so a log that is off
+    // costs nothing.
+    bool enabled() const { return file_.has_value(); }
+
     void propertySet(std::string_view op, frame::DispId dispid, nlohmann::ordered_json value);
     // `args` holds the inputs in call order; `status` is Issue's status text.
     void method(std::string_view op, frame::DispId dispid, nlohmann::ordered_json args, frame::VbBool ret,

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "bcpctrl/outcome.h"
@@ -26,7 +27,8 @@ struct FontStyle {
 };
 
 struct LabelField {
-    // A negative number or one past 32767 is kept as 0 so that the layout check rejects it.
+    // An integer outside 1..32767, of any magnitude, is kept as 0 so that the layout check
+    // rejects it.
     std::int16_t number = 0;
     FieldType type = FieldType::Text;
     std::optional<Symbology> symbology;  // barcode fields only
@@ -48,7 +50,15 @@ struct LabelFormat {
     double heightMm = 0.0;
     std::vector<LabelField> fields;
 
-    const LabelField* findField(std::int16_t number) const;  // nullptr when absent
+    // nullptr when absent. Logarithmic in the number of fields once indexFields() has run
+    // (parseLabelFormat runs it); a format put together by hand is searched field by field.
+    const LabelField* findField(std::int16_t number) const;
+    // Whoever changes `fields` after parsing calls this again.
+    void indexFields();
+
+private:
+    // (number, position in `fields`), by number; the first of equal numbers comes first.
+    std::vector<std::pair<std::int16_t, std::size_t>> fieldIndex_;
 };
 
 // The text each field prints, by field number.

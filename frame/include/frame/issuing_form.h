@@ -46,6 +46,9 @@ public:
     bool CheckResult();
     void BcpCtrl_OnStatus(const std::string& PrinterStatus, ResultCode Result);
     void cmdStop_Click();
+    // A Stop that needs no confirmation (the process was asked to end): it takes effect
+    // where a confirmed Stop would.
+    void requestStop();
 
     const JobState& state() const { return state_; }
     JobState& state() { return state_; }

@@ -28,6 +28,11 @@ inline constexpr std::string_view kPrinterFaultPrefix = "プリンタに異常�
 inline constexpr std::string_view kPrinterFaultSuffix = ")\r\nプリンタのエラーを解除してください。";
 inline constexpr std::string_view kUndefinedErrorPrefix = "未定義エラーが発生しました。 (Result = ";
 
+// Anything else that ended the job inside the issue loop (out of memory on a huge field,
+// say): the operator is always told, and the port is closed as after any failure.
+inline constexpr std::string_view kUnexpectedFailure =
+    "発行処理中に予期しないエラーが発生しました。発行を中止します。";
+
 // A rejected command line: shown before the window, no job starts.
 inline constexpr std::string_view kCommandLineRejected =
     "コマンドラインの指定に誤りがあります。発行を中止します。";

@@ -4,12 +4,15 @@
 #pragma once
 
 #include <QEventLoop>
+#include <QSocketNotifier>
 #include <QWidget>
+#include <csignal>
 #include <functional>
 
 #include "frame/window.h"
 
 class QLabel;
+class QMessageBox;
 class QPushButton;
 
 namespace shell {
@@ -41,6 +44,9 @@ public:
     explicit QtWindow(const QString& windowName);
 
     IssuingWidget& widget() { return widget_; }
+    // SIGTERM or SIGHUP: a Stop without confirmation, given at the next yield. SIGINT is a
+    // press of the Stop button, also at the next yield.
+    std::function<void()> onStopWithoutConfirmation;
     // Shows the window modally and returns when the job has unloaded it.
     void runModal();
 
@@ -51,9 +57,15 @@ public:
     void unload() override;
 
 private:
+    void takeSignals();
+    void answerOpenBoxByDefault();
+
     IssuingWidget widget_;
     QEventLoop modalLoop_;
     bool unloaded_ = false;
+    QMessageBox* openBox_ = nullptr;
+    QSocketNotifier signalNotifier_;
+    std::sig_atomic_t interruptsSeen_ = 0;
 };
 
 }  // namespace shell

@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: MIT
+// Every input is a label format file. A format that reads finds each of its fields by
+// number, and a label of its default texts is written byte for byte as the JSON library
+// would write it.
+#include <nlohmann/json.hpp>
+
+#include "bcpctrl/label_format.h"
+#include "bcpctrl/virtual_printer.h"
+#include "fuzz_check.h"
+
+namespace {
+
+std::string libraryLine(int labelNumber, const std::map<std::int16_t, std::string>& values) {
+    nlohmann::ordered_json fields = nlohmann::ordered_json::object();
+    for (const auto& [number, text] : values) {
+        if (!text.empty()) fields[std::to_string(number)] = text;
+    }
+    const nlohmann::ordered_json line{{"label", labelNumber}, {"fields", fields}};
+    return line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const auto format = bcpctrl::parseLabelFormat(fuzzing::textOf(data, size));
+    if (!format.ok()) {
+        FUZZ_CHECK(format.error() == bcpctrl::ErrorNumber::FormatUnreadable);
+        return 0;
+    }
+    const bcpctrl::LabelFormat& read = format.value();
+    const auto layout = bcpctrl::findLayoutError(read);
+    FUZZ_CHECK(!layout || *layout == bcpctrl::ErrorNumber::FormatLayoutError);
+    std::map<std::int16_t, std::string> values;
+    for (const bcpctrl::LabelField& field : read.fields) {
+        const bcpctrl::LabelField* found = read.findField(field.number);
+        FUZZ_CHECK(found != nullptr && found->number == field.number);
+        values.emplace(field.number, field.defaultText);
+    }
+    FUZZ_CHECK(bcpctrl::labelLine(1, values) == libraryLine(1, values));
+    return 0;
+}
