@@ -15,6 +15,7 @@ using json_reading::Json;
 using EntryReader = std::unique_ptr<const PrinterEntry> (*)(const Json& entry);
 
 std::unique_ptr<const PrinterEntry> readVirtualEntry(const Json& entry);
+std::unique_ptr<const PrinterEntry> readZplEntry(const Json& entry);
 
 // A file path of an entry ("output"), mapped like a host path; it must name a file.
 std::filesystem::path readListedFile(const Json& value);

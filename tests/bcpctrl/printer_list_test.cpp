@@ -69,7 +69,7 @@ TEST(PrinterList, MalformedListsAre1200) {
 
 TEST(PrinterList, RelativeOutputsFollowTheListOrTheOutputDirectory) {
     const auto port = [](EnvironmentLookup environment) {
-        return PortContext{DriverPort{"P"}, "/sys", std::move(environment)};
+        return PortContext{DriverPort{"P"}, "/sys", std::move(environment), {}};
     };
     EXPECT_EQ(port(fakeEnvironment({})).outputPath("out/a.jsonl"), "/sys/out/a.jsonl");
     EXPECT_EQ(port(fakeEnvironment({{"BCPCTRL_OUTPUT_DIR", "/tmp/o"}})).outputPath("out/a.jsonl"), "/tmp/o/out/a.jsonl");
