@@ -68,11 +68,13 @@ std::optional<FaultRule> parseFaultRule(std::string_view text) {
     const auto known = std::find_if(kNames.begin(), kNames.end(), [&](const auto& entry) { return entry.second == name; });
     if (known == kNames.end()) return std::nullopt;
     rule.kind = known->first;
-    std::string_view options = colon == std::string_view::npos ? std::string_view() : text.substr(colon + 1);
-    while (!options.empty()) {
+    // After a colon every comma-separated part must be an option: "pause:" and "pause:for=1," are not.
+    for (std::string_view options = text.substr(colon == std::string_view::npos ? text.size() : colon + 1);
+         colon != std::string_view::npos;) {
         const auto comma = options.find(',');
         if (!applyOption(rule, options.substr(0, comma))) return std::nullopt;
-        options = comma == std::string_view::npos ? std::string_view() : options.substr(comma + 1);
+        if (comma == std::string_view::npos) break;
+        options.remove_prefix(comma + 1);
     }
     if (rule.kind == FaultKind::Slow && rule.slowPerLabel.count() == 0) return std::nullopt;
     return rule;
