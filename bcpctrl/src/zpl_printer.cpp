@@ -27,7 +27,8 @@ using std::chrono::milliseconds;
 
 constexpr int kDefaultTcpPort = 9100;
 constexpr const char* kStatusQuery = "~HS";
-constexpr const char* kDefaultLine = "9600,N,8,1";
+// The line of a serial device reached through a printer name without a "serial" key.
+const SerialPort kDefaultLine{"COM1", 9600, 'N', 8, 1};
 constexpr int kLongestTimeoutMs = 600000;
 
 struct ZplTiming {
@@ -96,6 +97,7 @@ private:
 
 IssueAnswer ZplPrinter::issue(const LabelToPrint& label, StatusEvents& events) {
     if (failure_) return {*failure_, ""};
+    link_.readAvailable(incoming_);  // a link that failed is poll's to report
     takeAnswers(events);
     const int copies = std::max(label.copies, 1);
     outbox_ += encoder_->encodeIssue(label);
@@ -222,9 +224,7 @@ private:
         }
         const auto& device = std::get<SerialDevice>(connection);
         const auto* comPort = std::get_if<SerialPort>(&port.address);
-        const SerialPort line = device.line ? *device.line
-                                : comPort   ? *comPort
-                                            : std::get<SerialPort>(*parsePortSetting(std::string("COM1:") + kDefaultLine));
+        const SerialPort line = device.line ? *device.line : comPort ? *comPort : kDefaultLine;
         return PrinterLink::openSerial(device.path, line, device.flow);
     }
 };

@@ -77,6 +77,14 @@ std::string recorded(const std::string& code, const std::string& params) {
     return code + params.substr(0, kLongestRecordedParameters) + "...(" + std::to_string(params.size()) + " bytes)";
 }
 
+Field newField(FieldKind kind, std::string command, std::string params) {
+    Field field;
+    field.kind = kind;
+    field.command = std::move(command);
+    field.params = std::move(params);
+    return field;
+}
+
 bool isBarcode(const std::string& code) { return code.size() == 3 && code[1] == 'B' && code != "^BY"; }
 
 // "*" matches any run of characters, as ^ID names objects.
@@ -232,7 +240,8 @@ void Decoder::runFieldCommand(const std::string& code, const std::string& params
     } else if (code == "^A") {
         field_.font = params;
     } else if (isBarcode(code)) {
-        field_.pending = Field{FieldKind::Barcode, 0, 0, "FO", code.substr(1), params, "", bar_, "", std::nullopt, ""};
+        field_.pending = newField(FieldKind::Barcode, code.substr(1), params);
+        field_.pending->bar = bar_;
     } else if (code == "^GF") {
         graphicField(params);
     } else if (code == "^XG") {
@@ -289,8 +298,9 @@ void Decoder::graphicField(const std::string& params) {
                                                perRow && *perRow > 0 ? static_cast<std::size_t>(*perRow) : 0);
     if (!decoded.error.empty()) error("^GF: " + decoded.error);
     if (!decoded.bitmap) return;
-    field_.pending = Field{FieldKind::Graphic, 0, 0, "FO", "GF", parts[0] + "," + parts[1] + "," + parts[2] + "," + parts[3],
-                           "", bar_, "", std::move(decoded.bitmap), "GF " + decoded.encoding};
+    field_.pending = newField(FieldKind::Graphic, "GF", parts[0] + "," + parts[1] + "," + parts[2] + "," + parts[3]);
+    field_.pending->image = std::move(decoded.bitmap);
+    field_.pending->source = "GF " + decoded.encoding;
 }
 
 void Decoder::recallGraphic(const std::string& params) {
@@ -302,7 +312,9 @@ void Decoder::recallGraphic(const std::string& params) {
         return;
     }
     const Bitmap image = magnified(found->second, std::max(1, numberOr(parts, 1, 1)), std::max(1, numberOr(parts, 2, 1)));
-    field_.pending = Field{FieldKind::Graphic, 0, 0, "FO", "XG", params, "", bar_, "", image, name};
+    field_.pending = newField(FieldKind::Graphic, "XG", params);
+    field_.pending->image = image;
+    field_.pending->source = name;
 }
 
 void Decoder::storeGraphic(const std::string& params) {
