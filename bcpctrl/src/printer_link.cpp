@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "bcpctrl/printer_link.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <memory>
@@ -91,6 +92,12 @@ bool configureTerminal(int fd, const SerialPort& setting, FlowControl flow) {
     return true;
 }
 
+// Start bit, data bits, parity bit and stop bits of every character on the line.
+std::chrono::nanoseconds characterTime(const SerialPort& setting) {
+    const int bits = 1 + setting.dataBits + (setting.parity == 'N' ? 0 : 1) + setting.stopBits;
+    return std::chrono::nanoseconds(1'000'000'000LL * bits / std::max(setting.baudRate, 1));
+}
+
 struct AddressInfoDeleter {
     void operator()(addrinfo* info) const { ::freeaddrinfo(info); }
 };
@@ -158,7 +165,7 @@ std::optional<PrinterLink> PrinterLink::openSerial(const std::filesystem::path& 
     if (!configureTerminal(fd.get(), setting, flow)) {
         return std::nullopt;
     }
-    return PrinterLink(std::move(fd), false);
+    return PrinterLink(std::move(fd), false, characterTime(setting));
 }
 
 std::optional<PrinterLink> PrinterLink::connectTcp(const std::string& host, int port,
@@ -174,7 +181,7 @@ std::optional<PrinterLink> PrinterLink::connectTcp(const std::string& host, int 
     const auto deadline = Clock::now() + timeout;
     for (const addrinfo* address = addresses.get(); address != nullptr; address = address->ai_next) {
         if (UniqueFd fd = connectTo(*address, deadline)) {
-            return PrinterLink(std::move(fd), true);
+            return PrinterLink(std::move(fd), true, std::chrono::nanoseconds(0));
         }
     }
     return std::nullopt;
@@ -186,10 +193,13 @@ void PrinterLink::close() {
 }
 
 long PrinterLink::writeSome(std::string_view bytes) {
-    if (isSocket_) {
-        return ::send(fd_.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    const long written = isSocket_ ? ::send(fd_.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL)
+                                   : ::write(fd_.get(), bytes.data(), bytes.size());
+    if (written > 0) {
+        bytesWritten_ += static_cast<std::uint64_t>(written);
+        lineFreeAt_ = std::max(lineFreeAt_, Clock::now()) + perByte_ * written;
     }
-    return ::write(fd_.get(), bytes.data(), bytes.size());
+    return written;
 }
 
 long PrinterLink::readSome(char* buffer, std::size_t size) {

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <deque>
 #include <limits>
+#include <thread>
 #include <variant>
 
 #include "bcpctrl/label_drawing.h"
@@ -30,6 +31,9 @@ constexpr const char* kStatusQuery = "~HS";
 // The line of a serial device reached through a printer name without a "serial" key.
 const SerialPort kDefaultLine{"COM1", 9600, 'N', 8, 1};
 constexpr int kLongestTimeoutMs = 600000;
+// Issue returns once no more than this much of the serial line's time is still ahead, so
+// the line never runs dry and little more than one label is ever on its way.
+constexpr milliseconds kLineBacklog{100};
 
 struct ZplTiming {
     milliseconds write{10000};          // no byte taken for this long: 1003
@@ -64,7 +68,9 @@ private:
     struct Query {
         long labelsBefore = 0;   // labels sent before the query, in formatsBefore formats
         long formatsBefore = 0;
-        std::optional<Clock::time_point> leftAt;  // when nothing was left to send after it
+        std::optional<std::uint64_t> writtenThrough;  // the link's byte count once the query was written
+        Clock::time_point onLineUntil{};              // when the line will have carried it
+        std::optional<Clock::time_point> leftAt;      // when it was seen to have left this machine
     };
     struct SentFormat {
         long number = 0;  // formats counted from 1 in the job
@@ -73,6 +79,8 @@ private:
     };
 
     void ask();
+    void noteQueryWritten();
+    void keepPaceWithTheLine() const;
     void takeAnswers(StatusEvents& events);
     void apply(const zpl::HostStatus& status, const Query& query, StatusEvents& events);
     void confirmPrinted(long labelsPrinted, StatusEvents& events);
@@ -107,6 +115,9 @@ IssueAnswer ZplPrinter::issue(const LabelToPrint& label, StatusEvents& events) {
     if (!query_) ask();
     if (!link_.writeAll(outbox_, timing_.write, incoming_)) return {fail(ErrorNumber::WriteFailed), ""};
     outbox_.clear();
+    noteQueryWritten();
+    keepPaceWithTheLine();
+    link_.readAvailable(incoming_);
     takeAnswers(events);
     if (!fault_.empty()) return {frame::kPrinterStatusReport, std::string(fault_)};
     return {kSuccess, std::string(unprinted_.empty() ? printer_status::kReady : printer_status::kPrinting)};
@@ -117,6 +128,7 @@ void ZplPrinter::poll(StatusEvents& events) {
     if (!link_.readAvailable(incoming_)) return raise(fail(ErrorNumber::CommunicationError), events);
     takeAnswers(events);
     if (!link_.writeNow(outbox_)) return raise(fail(ErrorNumber::WriteFailed), events);
+    noteQueryWritten();
     const auto now = Clock::now();
     if (query_) {
         if (answerOverdue(now)) raise(fail(ErrorNumber::CommunicationError), events);
@@ -124,7 +136,8 @@ void ZplPrinter::poll(StatusEvents& events) {
     }
     if ((!unprinted_.empty() || !fault_.empty()) && now - lastQuery_ >= timing_.statusInterval) {
         ask();
-        if (!link_.writeNow(outbox_)) raise(fail(ErrorNumber::WriteFailed), events);
+        if (!link_.writeNow(outbox_)) return raise(fail(ErrorNumber::WriteFailed), events);
+        noteQueryWritten();
     }
 }
 
@@ -140,8 +153,21 @@ frame::ResultCode ZplPrinter::close() {
 
 void ZplPrinter::ask() {
     outbox_ += kStatusQuery;
-    query_ = Query{labelsSent_, formatsSent_, std::nullopt};
+    query_ = Query{};
+    query_->labelsBefore = labelsSent_;
+    query_->formatsBefore = formatsSent_;
     lastQuery_ = Clock::now();
+}
+
+void ZplPrinter::noteQueryWritten() {
+    if (!query_ || query_->writtenThrough || !outbox_.empty()) return;
+    query_->writtenThrough = link_.bytesWritten();
+    query_->onLineUntil = link_.lineFreeAt();
+}
+
+void ZplPrinter::keepPaceWithTheLine() const {
+    const auto due = link_.lineFreeAt() - kLineBacklog;
+    if (due > Clock::now()) std::this_thread::sleep_until(due);
 }
 
 void ZplPrinter::takeAnswers(StatusEvents& events) {
@@ -183,9 +209,11 @@ void ZplPrinter::confirmPrinted(long labelsPrinted, StatusEvents& events) {
     }
 }
 
-// The time for an answer runs from the moment the query has left this machine.
+// The time for an answer runs from the moment the query has left this machine: the
+// output queue has sent it, and the line has had the time to carry it.
 bool ZplPrinter::answerOverdue(Clock::time_point now) {
-    if (!outbox_.empty() || link_.unsentBytes() > 0) {
+    const std::uint64_t sent = link_.bytesWritten() - std::min<std::uint64_t>(link_.bytesWritten(), link_.unsentBytes());
+    if (!query_->writtenThrough || sent < *query_->writtenThrough || now < query_->onLineUntil) {
         query_->leftAt.reset();
         return false;
     }

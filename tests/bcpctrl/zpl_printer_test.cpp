@@ -31,7 +31,8 @@ using testing_support::PrinterSimulator;
 using namespace std::chrono_literals;
 
 constexpr ResultCode code(std::uint16_t errorNumber) { return frame::resultCodeFor(errorNumber); }
-constexpr const char* kSerialSetting = "COM1:9600,E,8,1";
+// Fast enough that the control's pacing to the line costs the tests little.
+constexpr const char* kSerialSetting = "COM1:115200,E,8,1";
 constexpr const char* kNetworkSetting = "DRV:NET";
 
 // A picture that differs from label to label: row y is black up to a length taken from
@@ -183,6 +184,9 @@ private:
     std::string setting_;
 };
 
+// Issue hands the label over when it answers 0, or the printer's fault state.
+bool handedOver(ResultCode result) { return result == 0 || result == frame::kPrinterStatusReport; }
+
 std::vector<std::string> simulatorArguments(bool network, std::vector<std::string> more) {
     std::vector<std::string> arguments = network ? std::vector<std::string>{"--tcp", "0"} : std::vector<std::string>{"--pty"};
     arguments.insert(arguments.end(), more.begin(), more.end());
@@ -215,8 +219,9 @@ TEST_F(ZplPrinterTest, EveryFaultIsReportedOnceWhileLabelsWaitAndClearsWithReady
         listPrinter(row.network ? networkEntry(*simulator) : serialEntry(*simulator), row.network);
         Job job(options(), row.network ? kNetworkSetting : kSerialSetting);
         ASSERT_EQ(job.open(), 0);
-        EXPECT_EQ(job.issue("first"), 0);
-        EXPECT_EQ(job.issue("second"), 0);
+        // A fault from the start may already be known when the second label goes.
+        EXPECT_TRUE(handedOver(job.issue("first")));
+        EXPECT_TRUE(handedOver(job.issue("second")));
         ASSERT_TRUE(job.deliverUntil([&] { return job.count(row.state) == 1; }));
         if (row.clearedBySignal) {
             EXPECT_EQ(job.count("40"), 0) << "nothing prints without paper";
@@ -332,8 +337,8 @@ TEST_F(ZplPrinterTest, ThePortIsClosedOnEveryWayOutOfAJob) {
         {
             Job job(options(), kSerialSetting);
             ASSERT_EQ(job.open(), 0);
-            EXPECT_EQ(job.issue("first"), 0);
-            EXPECT_EQ(job.issue("second"), 0);
+            EXPECT_TRUE(handedOver(job.issue("first")));
+            EXPECT_TRUE(handedOver(job.issue("second")));
             EXPECT_EQ(descriptorsOpenOn(simulator->address()), 1);
             if (closePort) {
                 EXPECT_EQ(job.close(), 0);

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -61,6 +62,11 @@ public:
     bool readAvailable(std::string& incoming);
     // Bytes written but still in this machine's output queue (0 when it cannot tell).
     std::size_t unsentBytes() const;
+    // Every byte written so far, and when a serial line will have sent them at its baud
+    // rate: a pty or an adapter may take bytes faster than the line carries them and
+    // report nothing queued.
+    std::uint64_t bytesWritten() const { return bytesWritten_; }
+    std::chrono::steady_clock::time_point lineFreeAt() const { return lineFreeAt_; }
 
     // A serial port leaves exclusive use first: another program may keep the terminal
     // open (an emulator does), and exclusive use would outlast this link.
@@ -72,12 +78,16 @@ public:
     ~PrinterLink() { close(); }
 
 private:
-    PrinterLink(UniqueFd fd, bool isSocket) : fd_(std::move(fd)), isSocket_(isSocket) {}
+    PrinterLink(UniqueFd fd, bool isSocket, std::chrono::nanoseconds perByte)
+        : fd_(std::move(fd)), isSocket_(isSocket), perByte_(perByte) {}
     long writeSome(std::string_view bytes);
     long readSome(char* buffer, std::size_t size);
 
     UniqueFd fd_;
     bool isSocket_ = false;
+    std::chrono::nanoseconds perByte_{0};  // on the line; 0 for a network connection
+    std::uint64_t bytesWritten_ = 0;
+    std::chrono::steady_clock::time_point lineFreeAt_{};
 };
 
 }  // namespace bcpctrl
