@@ -33,7 +33,7 @@ using namespace std::chrono_literals;
 constexpr ResultCode code(std::uint16_t errorNumber) { return frame::resultCodeFor(errorNumber); }
 // Fast enough that the control's pacing to the line costs the tests little.
 constexpr const char* kSerialSetting = "COM1:115200,E,8,1";
-constexpr const char* kNetworkSetting = "DRV:NET";
+constexpr const char* kPrinterNameSetting = "DRV:NET";  // the entry "NET" under "printers"
 
 // A picture that differs from label to label: row y is black up to a length taken from
 // the text of field 1 and y.
@@ -99,10 +99,10 @@ protected:
         return simulator;
     }
 
-    // The serial port COM1, or the network printer NET, as `entry` describes it.
-    void listPrinter(const Json& entry, bool network) {
+    // The serial port COM1, or the printer named NET, as `entry` describes it.
+    void listPrinter(const Json& entry, bool underPrinters) {
         Json list;
-        list[network ? "printers" : "serialPorts"][network ? "NET" : "COM1"] = entry;
+        list[underPrinters ? "printers" : "serialPorts"][underPrinters ? "NET" : "COM1"] = entry;
         system.write("printers.json", list.dump());
     }
     Json serialEntry(const PrinterSimulator& simulator, Json options = Json::object()) const {
@@ -217,7 +217,7 @@ TEST_F(ZplPrinterTest, EveryFaultIsReportedOnceWhileLabelsWaitAndClearsWithReady
                                               "sim" + std::to_string(row.row));
         ASSERT_TRUE(simulator->started());
         listPrinter(row.network ? networkEntry(*simulator) : serialEntry(*simulator), row.network);
-        Job job(options(), row.network ? kNetworkSetting : kSerialSetting);
+        Job job(options(), row.network ? kPrinterNameSetting : kSerialSetting);
         ASSERT_EQ(job.open(), 0);
         // A fault from the start may already be known when the second label goes.
         EXPECT_TRUE(handedOver(job.issue("first")));
@@ -255,7 +255,7 @@ TEST_F(ZplPrinterTest, APrinterThatStopsAnsweringIsACommunicationError) {
         ASSERT_TRUE(simulator->started());
         const Json timeout{{"statusTimeoutMs", 300}};
         listPrinter(row.network ? networkEntry(*simulator, timeout) : serialEntry(*simulator, timeout), row.network);
-        Job job(options(), row.network ? kNetworkSetting : kSerialSetting);
+        Job job(options(), row.network ? kPrinterNameSetting : kSerialSetting);
         ASSERT_EQ(job.open(), 0);
         EXPECT_EQ(job.issue("first"), 0);
         if (row.arguments.empty()) {
@@ -289,7 +289,7 @@ TEST_F(ZplPrinterTest, APortThatIsMissingBusyOrRefusedDoesNotOpen) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.row);
         listPrinter(row.entry, row.network);
-        Job job(options(), row.network ? kNetworkSetting : kSerialSetting);
+        Job job(options(), row.network ? kPrinterNameSetting : kSerialSetting);
         EXPECT_EQ(job.open(), code(1000));
         EXPECT_EQ(job.issue("x"), code(1001));
     }
@@ -351,13 +351,20 @@ TEST_F(ZplPrinterTest, ThePortIsClosedOnEveryWayOutOfAJob) {
 }
 
 TEST_F(ZplPrinterTest, LabelsArriveAsDrawnWithTheirCopiesAndCut) {
-    const std::vector<std::pair<int, std::string>> rows{{1, "z64"}, {2, "hex"}};
-    for (const auto& [row, graphics] : rows) {
+    struct Row {
+        int row;
+        std::string graphics;
+        bool byPrinterName;  // a serial device listed under "printers", with its own line
+    };
+    const std::vector<Row> rows{{1, "z64", false}, {2, "hex", false}, {3, "z64", true}};
+    for (const auto& [row, graphics, byPrinterName] : rows) {
         SCOPED_TRACE(row);
         const auto simulator = startSimulator({"--pty"}, "sim" + std::to_string(row));
         ASSERT_TRUE(simulator->started());
-        listPrinter(serialEntry(*simulator, {{"cutter", true}, {"dotsPerInch", 300}, {"graphics", graphics}}), false);
-        Job job(options(), kSerialSetting);
+        Json options{{"cutter", true}, {"dotsPerInch", 300}, {"graphics", graphics}};
+        if (byPrinterName) options["serial"] = "115200,N,8,1";
+        listPrinter(serialEntry(*simulator, options), byPrinterName);
+        Job job(this->options(), byPrinterName ? kPrinterNameSetting : kSerialSetting);
         ASSERT_EQ(job.open(), 0);
         EXPECT_EQ(job.issue("three copies, cut", 3, 1), 0);
         EXPECT_EQ(job.issue("two copies", 2, 0), 0);
