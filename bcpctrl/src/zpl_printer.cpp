@@ -53,7 +53,6 @@ struct NetworkPrinter {
     int port = kDefaultTcpPort;
 };
 
-frame::ResultCode codeOf(ErrorNumber number) { return resultCodeOf(number); }
 
 class ZplPrinter final : public Printer {
 public:
@@ -225,7 +224,7 @@ bool ZplPrinter::answerOverdue(Clock::time_point now) {
 // too (a serial job stops at the event already). Nothing more is sent after a broken
 // format.
 frame::ResultCode ZplPrinter::fail(ErrorNumber number) {
-    failure_ = codeOf(number);
+    failure_ = resultCodeOf(number);
     link_.close();
     return *failure_;
 }
@@ -239,7 +238,7 @@ struct ZplEntry final : PrinterEntry {
 
     PortOpening open(const PortContext& port) const override {
         auto link = openLink(port);
-        if (!link) return {codeOf(ErrorNumber::PortCannotBeOpened), nullptr};
+        if (!link) return {resultCodeOf(ErrorNumber::PortCannotBeOpened), nullptr};
         DrawLabel draw = port.drawLabel ? port.drawLabel : DrawLabel(blankLabel);
         return {kSuccess, std::make_unique<ZplPrinter>(std::move(*link),
                                                        zpl::makeWholeLabelEncoder(std::move(draw), encoder), timing)};
