@@ -6,8 +6,7 @@
 
 #include <filesystem>
 #include <string>
-
-#include <nlohmann/json.hpp>
+#include <string_view>
 
 #include "zplsim/zpl_decoder.h"
 
@@ -26,7 +25,10 @@ private:
 };
 
 std::string labelFileStem(int formatNumber);  // "label-0001"
-// The record written as label-NNNN.json; graphics are named by the file they went to.
-nlohmann::ordered_json labelRecord(const Label& label);
+// The record written as label-NNNN.json (one field, command or error a line); graphics are
+// named by the file they went to.
+std::string labelRecord(const Label& label);
+// A JSON string; bytes that are not UTF-8 (Shift JIS in a QR code) become U+FFFD.
+std::string jsonString(std::string_view text);
 
 }  // namespace zplsim
