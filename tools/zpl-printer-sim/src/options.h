@@ -23,7 +23,7 @@ struct Options {
     bool xonXoff = false;                 // --flow xonxoff
     std::size_t bufferBytes = 1024;       // --buffer: bytes on the line before the printer holds the host
     std::chrono::milliseconds printTime{0};  // --print-ms: time to print one label
-    std::vector<FaultRule> faults;        // --fault SPEC (repeatable), --script FILE
+    std::vector<FaultRule> faults;        // --fault RULE (repeatable), --script FILE
 };
 
 // Nothing, with `error` set, for a command line that cannot be run.
@@ -32,8 +32,8 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& error);
 inline constexpr const char* kUsage =
     "usage: zpl-printer-sim (--pty | --tcp PORT | --decode FILE) [--out DIR] [--baud N]\n"
     "                       [--flow none|xonxoff] [--buffer BYTES] [--print-ms MS]\n"
-    "                       [--fault SPEC]... [--script FILE]\n"
-    "SPEC: NAME[:after=N][,for=MS][,ms=MS], NAME one of paper-out head-open ribbon-out pause\n"
+    "                       [--fault RULE]... [--script FILE]\n"
+    "RULE: NAME[:after=N][,for=MS][,ms=MS], NAME one of paper-out head-open ribbon-out pause\n"
     "      buffer-full no-answer stall slow (slow needs ms=)\n";
 
 }  // namespace zplsim
