@@ -378,7 +378,7 @@ TEST_F(ZplPrinterTest, LabelsArriveAsDrawnWithTheirCopiesAndCut) {
         EXPECT_EQ(simulator->printed().at(4), "label-0002 copy 2/2");
         const std::vector<std::string> texts{"three copies, cut", "two copies"};
         for (int label = 1; label <= 2; ++label) {
-            const Json record = simulator->labelRecord(label);
+            const Json record = Json::parse(simulator->labelRecord(label), nullptr, false);
             ASSERT_TRUE(record.is_object());
             EXPECT_EQ(record["copies"], label == 1 ? 3 : 2);
             EXPECT_EQ(record["printMode"], label == 1 ? "C" : "T");

@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <thread>
 
 namespace testing_support {
@@ -97,12 +96,11 @@ bool PrinterSimulator::waitUntilPrinted(std::size_t labels, std::chrono::millise
     return true;
 }
 
-nlohmann::json PrinterSimulator::labelRecord(int formatNumber) const {
+std::string PrinterSimulator::labelRecord(int formatNumber) const {
     char name[32];
     std::snprintf(name, sizeof name, "label-%04d.json", formatNumber);
-    std::ifstream file(out_ / name);
-    if (!file) return nullptr;
-    return nlohmann::json::parse(file, nullptr, false);
+    std::ifstream file(out_ / name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 std::vector<std::string> bitmapRows(const std::filesystem::path& pbm) {

@@ -9,8 +9,6 @@
 #include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
 namespace testing_support {
 
 class PrinterSimulator {
@@ -30,7 +28,8 @@ public:
     // Lines of printed.log: "label-0001 copy 1/1", " cut" after a cut.
     std::vector<std::string> printed() const;
     bool waitUntilPrinted(std::size_t labels, std::chrono::milliseconds timeout) const;
-    nlohmann::json labelRecord(int formatNumber) const;
+    // label-NNNN.json as written, empty when there is none.
+    std::string labelRecord(int formatNumber) const;
     const std::filesystem::path& outDirectory() const { return out_; }
 
 private:
