@@ -147,7 +147,8 @@ ResultCode BcpCtrl::openPort(std::int16_t portCode) {
         const bool isSerialPort = std::holds_alternative<SerialPort>(*address);
         return resultCodeOf(isSerialPort ? ErrorNumber::PortCannotBeOpened : ErrorNumber::UnknownPrinterName);
     }
-    PortOpening opening = entry->open(PortContext{*address, list.value().directory, options_.environment});
+    PortOpening opening =
+        entry->open(PortContext{*address, list.value().directory, options_.environment, options_.drawLabel});
     printer_ = std::move(opening.printer);
     return opening.result;
 }
@@ -163,18 +164,15 @@ ResultCode BcpCtrl::setField(std::int16_t labelField, const std::string& text) {
     return kSuccess;
 }
 
-// This version prints one copy per call and does not cut; both numbers are kept in the
-// trace only.
+// The printer gets the number of copies and whether to cut after them.
 IssueAnswer BcpCtrl::issue(std::int16_t copies, std::int16_t cut) {
-    static_cast<void>(copies);
-    static_cast<void>(cut);
     if (!printer_) {
         return {resultCodeOf(ErrorNumber::PortNotOpen), ""};
     }
     if (!format_) {
         return {resultCodeOf(ErrorNumber::NoFormatLoaded), ""};
     }
-    return printer_->issue(LabelToPrint{*format_, fieldValues_}, pendingEvents_);
+    return printer_->issue(LabelToPrint{*format_, fieldValues_, copies, cut != 0}, pendingEvents_);
 }
 
 ResultCode BcpCtrl::closePort() {

@@ -15,6 +15,7 @@ using json_reading::Json;
 using EntryReader = std::unique_ptr<const PrinterEntry> (*)(const Json& entry);
 
 std::unique_ptr<const PrinterEntry> readVirtualEntry(const Json& entry);
+std::unique_ptr<const PrinterEntry> readZplEntry(const Json& entry);
 
 // A file path of an entry ("output") as the list writes it, for PortContext::outputPath to
 // map when the port opens: well formed as a caller's path, and naming a file.

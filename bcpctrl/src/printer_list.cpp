@@ -15,8 +15,9 @@ using namespace json_reading;
 using namespace printer_kinds;
 
 // The "type" of an entry names its kind.
-constexpr std::array<std::pair<std::string_view, EntryReader>, 1> kPrinterKinds{{
+constexpr std::array<std::pair<std::string_view, EntryReader>, 2> kPrinterKinds{{
     {"virtual", readVirtualEntry},
+    {"zpl", readZplEntry},
 }};
 
 std::unique_ptr<const PrinterEntry> readEntry(const Json& entry) {

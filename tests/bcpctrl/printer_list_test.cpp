@@ -59,17 +59,31 @@ TEST(PrinterList, MalformedListsAre1200) {
         {16, R"({"printers": {"P": {"type": "virtual", "output": "o", "status": [{"afterLabel": 1}]}}})"},
         {17, R"({"printers": {"P": {"type": "virtual", "output": "o", "confirmEach": 1}}})"},
         {18, R"({"serialPorts": {"LPT1": {"type": "virtual", "output": "o"}}})"},
+        {19, R"({"printers": {"P": {"type": "zpl"}}})"},
+        {20, R"({"printers": {"P": {"type": "zpl", "device": "/dev/ttyS0", "host": "h"}}})"},
+        {21, R"({"printers": {"P": {"type": "zpl", "host": "h", "port": 65536}}})"},
+        {22, R"({"printers": {"P": {"type": "zpl", "host": ""}}})"},
+        {23, R"({"serialPorts": {"COM1": {"type": "zpl", "device": "/dev/ttyS0", "flowControl": "hardware"}}})"},
+        {24, R"({"printers": {"P": {"type": "zpl", "device": "/dev/ttyS0", "serial": "9600,X,8,1"}}})"},
+        {25, R"({"printers": {"P": {"type": "zpl", "host": "h", "dotsPerInch": 50}}})"},
+        {26, R"({"printers": {"P": {"type": "zpl", "host": "h", "graphics": "png"}}})"},
+        {27, R"({"printers": {"P": {"type": "zpl", "host": "h", "writeTimeoutMs": 0}}})"},
     };
     for (const auto& [row, text] : rows) {
         SCOPED_TRACE(row);
         EXPECT_EQ(parsePrinterList(text).error(), ErrorNumber::PrinterListUnreadable);
     }
     EXPECT_TRUE(parsePrinterList("{}").ok());
+    EXPECT_TRUE(parsePrinterList(R"({"printers": {"P": {"type": "zpl", "host": "h", "port": 9101, "dotsPerInch": 300,
+      "cutter": true, "graphics": "hex", "statusTimeoutMs": 500, "statusIntervalMs": 0, "connectTimeoutMs": 100},
+      "S": {"type": "zpl", "device": "/dev/ttyS0", "serial": "19200,N,8,1"}},
+      "serialPorts": {"COM2": {"type": "zpl", "device": "/dev/ttyUSB0", "flowControl": "rtscts", "writeTimeoutMs": 1}}})")
+                    .ok());
 }
 
 TEST(PrinterList, RelativeOutputsFollowTheListOrTheOutputDirectory) {
     const auto port = [](EnvironmentLookup environment) {
-        return PortContext{DriverPort{"P"}, "/sys", std::move(environment)};
+        return PortContext{DriverPort{"P"}, "/sys", std::move(environment), {}};
     };
     EXPECT_EQ(port(fakeEnvironment({})).outputPath("out/a.jsonl"), "/sys/out/a.jsonl");
     EXPECT_EQ(port(fakeEnvironment({{"BCPCTRL_OUTPUT_DIR", "/tmp/o"}})).outputPath("out/a.jsonl"), "/tmp/o/out/a.jsonl");

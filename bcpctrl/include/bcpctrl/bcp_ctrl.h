@@ -12,6 +12,7 @@
 
 #include "bcpctrl/call_trace.h"
 #include "bcpctrl/environment.h"
+#include "bcpctrl/label_drawing.h"
 #include "bcpctrl/label_format.h"
 #include "bcpctrl/printer.h"
 #include "bcpctrl/printer_list.h"
@@ -27,6 +28,8 @@ struct BcpCtrlOptions {
     std::string systemPath = kDefaultSystemPath;
     // Where the BCPCTRL_* variables are read.
     EnvironmentLookup environment = processEnvironment();
+    // How printers that take pictures get their labels drawn.
+    DrawLabel drawLabel = blankLabel;
 };
 
 class BcpCtrl final : public frame::BcpControl {

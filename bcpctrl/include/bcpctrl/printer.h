@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,6 +16,7 @@
 #include "bcpctrl/label_format.h"
 #include "bcpctrl/port_setting.h"
 #include "frame/bcp_control.h"
+#include "render/raster.h"
 
 namespace bcpctrl {
 
@@ -43,6 +45,10 @@ struct LabelToPrint {
     bool cut = false;  // Issue's second number: cut (or present) after the last copy
 };
 
+// Draws a label at a printer's own resolution, for printers that take pictures. The
+// renderer provides it; until then the control draws a blank label (label_drawing.h).
+using DrawLabel = std::function<render::Raster(const LabelToPrint& label, int dotsPerInch)>;
+
 class Printer {
 public:
     virtual ~Printer() = default;
@@ -61,6 +67,7 @@ struct PortContext {
     PortAddress address;                  // the port setting that found the entry
     std::filesystem::path listDirectory;  // relative output paths start here...
     EnvironmentLookup environment;        // ...unless BCPCTRL_OUTPUT_DIR names another place
+    DrawLabel drawLabel;                  // for printers that take pictures
 
     // A file or folder as the list names it ("output\\x.jsonl", "D:\\labels"), mapped through
     // the callers' drive table. Absolute paths stay; relative ones are found from

@@ -1,0 +1,142 @@
+// SPDX-License-Identifier: MIT
+// Reads a ZPL II byte stream as a printer does: formats (^XA...^XZ) become labels with
+// their fields and decoded graphics; ~DG stores graphics that ^XG recalls; ~HS and ~JA are
+// handed to the caller at once. Bytes may come in any pieces.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "zplsim/graphic_data.h"
+
+namespace zplsim {
+
+// ^BY: the module width and the height that barcodes of the format use.
+struct BarDefaults {
+    int moduleWidthDots = 2;
+    double wideToNarrow = 3.0;
+    int heightDots = 10;
+};
+
+enum class FieldKind { Text, Barcode, Graphic };
+
+struct Field {
+    FieldKind kind = FieldKind::Text;
+    int xDots = 0;  // the label home (^LH) included
+    int yDots = 0;
+    std::string origin = "FO";  // FO: top left corner; FT: text baseline or bottom of a barcode
+    std::string command;        // "A" (text), "BE", "BC", "BQ"... (barcodes), "GF" or "XG" (graphics)
+    std::string params;         // the command's parameters as sent (graphic data left out)
+    std::string font;           // text: the ^A (or ^CF) font and its parameters, e.g. "0N,30,20"
+    BarDefaults bar;            // barcodes: the ^BY in force
+    std::string data;           // ^FD, after ^FH escapes
+    std::optional<Bitmap> image;  // graphics, magnified as printed
+    std::string source;           // graphics: "GF hex", "GF Z64", or the stored name ("R:LOGO.GRF")
+};
+
+struct Label {
+    int number = 0;                     // formats counted from 1 in the stream
+    std::vector<std::string> commands;  // every command in order, graphic data shortened
+    std::vector<Field> fields;
+    int copies = 1;       // ^PQ q
+    int pauseCount = 0;   // ^PQ p: labels between pauses (and cuts)
+    bool overridePause = false;
+    char printMode = 'T';  // ^MM: T tear-off, C cutter, P peel-off, R rewind...
+    int printWidthDots = 0;
+    int labelLengthDots = 0;
+    int encoding = 0;  // ^CI
+    std::vector<std::string> errors;
+
+    // A format without fields (settings only, or ^ID) prints nothing.
+    bool prints() const { return !fields.empty(); }
+    // A cutter cuts after every pauseCount labels, or after every label without one.
+    bool cutsAfterCopy(int copyNumber) const;
+};
+
+struct DecoderEvents {
+    std::function<void(Label)> label;          // at ^XZ
+    std::function<void()> hostStatusQuery;     // ~HS
+    std::function<void()> cancelAll;           // ~JA
+    std::function<void(const std::string& name, const Bitmap&)> graphicStored;  // ~DG
+    std::function<void(const std::string& error)> rejected;  // a download that was refused
+};
+
+class Decoder {
+public:
+    explicit Decoder(DecoderEvents events) : events_(std::move(events)) {}
+
+    void feed(std::string_view bytes);
+    // End of input: a command waiting for its end is taken as ended there.
+    void finish();
+    bool insideFormat() const { return label_.has_value(); }
+    const std::map<std::string, Bitmap>& storedGraphics() const { return stored_; }
+
+private:
+    struct FieldState {
+        int x = 0;
+        int y = 0;
+        std::string origin = "FO";
+        std::optional<Field> pending;  // a barcode or graphic command waiting for ^FS
+        std::optional<std::string> data;
+        std::string font;
+        std::optional<char> hexEscape;
+    };
+
+    bool takeCommand(bool atEnd);
+    void run(const std::string& code, const std::string& params);
+    void runControl(const std::string& code, const std::string& params);
+    void runFormat(const std::string& code, const std::string& params);
+    void runFieldCommand(const std::string& code, const std::string& params);
+    void startFormat();
+    void endFormat();
+    void endField();
+    void storeGraphic(const std::string& params);
+    void deleteGraphics(const std::string& params);
+    void graphicField(const std::string& params);
+    void recallGraphic(const std::string& params);
+    void error(std::string text);
+    Label& label();
+
+    DecoderEvents events_;
+    std::string buffer_;
+    std::size_t scanned_ = 0;  // where the search for the current command's end goes on
+    std::optional<Label> label_;
+    FieldState field_;
+    BarDefaults bar_;
+    std::string defaultFont_ = "0N,9,5";
+    int formats_ = 0;
+    // Settings that stay from format to format, as a printer keeps them.
+    char printMode_ = 'T';
+    int printWidthDots_ = 0;
+    int labelLengthDots_ = 0;
+    int homeX_ = 0;
+    int homeY_ = 0;
+    int encoding_ = 0;
+    std::map<std::string, Bitmap> stored_;
+};
+
+// "R:LOGO.GRF" from "LOGO", "R:LOGO", "LOGO.GRF" or "r:logo.grf": device R: and extension
+// .GRF unless given, upper case.
+std::string storedGraphicName(std::string_view name);
+
+}  // namespace zplsim
+
+namespace zplsim {
+
+// The field data of a ^BQ field: "<error correction><input mode>,<data>". Manual input
+// starts the data with its character mode: N, A, K (Shift JIS double-byte characters) or
+// B with a four-digit byte count.
+struct QrContent {
+    char errorCorrection = 'M';
+    char inputMode = 'A';      // A automatic, M manual
+    char characterMode = 0;    // manual input: N, A, B or K
+    std::string text;          // UTF-8 (Kanji mode converted from Shift JIS)
+    std::string error;
+};
+QrContent readQrData(std::string_view fieldData);
+
+}  // namespace zplsim

@@ -1,0 +1,349 @@
+// SPDX-License-Identifier: MIT
+#include "zplsim/zpl_decoder.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <set>
+
+namespace zplsim {
+namespace {
+
+// Commands that take no parameters end with their code, so a printer acts on them at
+// once (a status query or the end of a format is not left waiting for the next command).
+const std::set<std::string> kWithoutParameters{"^XA", "^XZ", "^FS", "~HS", "~JA"};
+
+// Graphic data is shortened to its length in the commands of a label record.
+constexpr std::size_t kLongestRecordedParameters = 80;
+
+bool isPrefix(char c) { return c == '^' || c == '~'; }
+
+std::string upper(std::string_view text) {
+    std::string result(text);
+    std::transform(result.begin(), result.end(), result.begin(),
+                   [](char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); });
+    return result;
+}
+
+std::vector<std::string> split(std::string_view text, std::size_t maxParts) {
+    std::vector<std::string> parts;
+    while (parts.size() + 1 < maxParts) {
+        const auto comma = text.find(',');
+        if (comma == std::string_view::npos) break;
+        parts.emplace_back(text.substr(0, comma));
+        text.remove_prefix(comma + 1);
+    }
+    parts.emplace_back(text);
+    return parts;
+}
+
+std::optional<long> number(std::string_view text) {
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    long value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || text.empty()) return std::nullopt;
+    static_cast<void>(end);
+    return value;
+}
+
+int numberOr(const std::vector<std::string>& parts, std::size_t index, int fallback) {
+    if (index >= parts.size()) return fallback;
+    const auto value = number(parts[index]);
+    return value ? static_cast<int>(*value) : fallback;
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+}
+
+// ^FH: the escape character and two hexadecimal digits stand for one byte.
+std::string withHexEscapes(std::string_view data, char escape) {
+    std::string out;
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        if (data[i] == escape && i + 2 < data.size() && hexDigit(data[i + 1]) >= 0 && hexDigit(data[i + 2]) >= 0) {
+            out += static_cast<char>(hexDigit(data[i + 1]) * 16 + hexDigit(data[i + 2]));
+            i += 2;
+        } else {
+            out += data[i];
+        }
+    }
+    return out;
+}
+
+std::string recorded(const std::string& code, const std::string& params) {
+    if (params.size() <= kLongestRecordedParameters) return code + params;
+    return code + params.substr(0, kLongestRecordedParameters) + "...(" + std::to_string(params.size()) + " bytes)";
+}
+
+Field newField(FieldKind kind, std::string command, std::string params) {
+    Field field;
+    field.kind = kind;
+    field.command = std::move(command);
+    field.params = std::move(params);
+    return field;
+}
+
+bool isBarcode(const std::string& code) { return code.size() == 3 && code[1] == 'B' && code != "^BY"; }
+
+// "*" matches any run of characters, as ^ID names objects.
+bool matchesPattern(std::string_view name, std::string_view pattern) {
+    if (pattern.empty()) return name.empty();
+    if (pattern.front() == '*') {
+        for (std::size_t skip = 0; skip <= name.size(); ++skip) {
+            if (matchesPattern(name.substr(skip), pattern.substr(1))) return true;
+        }
+        return false;
+    }
+    return !name.empty() && name.front() == pattern.front() && matchesPattern(name.substr(1), pattern.substr(1));
+}
+
+}  // namespace
+
+bool Label::cutsAfterCopy(int copyNumber) const {
+    if (printMode != 'C') return false;
+    const int group = pauseCount > 0 ? pauseCount : 1;
+    return copyNumber % group == 0 || copyNumber == copies;
+}
+
+std::string storedGraphicName(std::string_view name) {
+    std::string device = "R";
+    if (name.size() >= 2 && name[1] == ':') {
+        device = std::string(1, name[0]);
+        name.remove_prefix(2);
+    }
+    std::string object(name);
+    if (object.find('.') == std::string::npos) object += ".GRF";
+    return upper(device + ":" + object);
+}
+
+void Decoder::feed(std::string_view bytes) {
+    for (const char c : bytes) {
+        if (c != '\r' && c != '\n') buffer_ += c;
+    }
+    while (takeCommand(false)) {
+    }
+}
+
+void Decoder::finish() {
+    while (takeCommand(true)) {
+    }
+    buffer_.clear();
+    scanned_ = 0;
+    if (label_) {
+        if (events_.rejected) events_.rejected("the input ends inside a format");
+        label_.reset();
+    }
+}
+
+// Takes the first whole command off the buffer; false when there is none yet.
+bool Decoder::takeCommand(bool atEnd) {
+    const auto start = std::find_if(buffer_.begin(), buffer_.end(), isPrefix);
+    if (start != buffer_.begin()) {
+        scanned_ = 0;
+        buffer_.erase(buffer_.begin(), start);  // text between commands means nothing
+    }
+    if (buffer_.size() < 3) return false;
+    std::string code = upper(buffer_.substr(0, 3));
+    std::size_t parametersAt = 3;
+    if (code.compare(0, 2, "^A") == 0) {  // ^A is followed by the font name directly
+        code = "^A";
+        parametersAt = 2;
+    }
+    std::size_t end = parametersAt;
+    if (!kWithoutParameters.contains(code)) {
+        const auto next = std::find_if(buffer_.begin() + static_cast<std::ptrdiff_t>(std::max(scanned_, end)),
+                                       buffer_.end(), isPrefix);
+        if (next == buffer_.end() && !atEnd) {
+            scanned_ = buffer_.size();
+            return false;
+        }
+        end = static_cast<std::size_t>(next - buffer_.begin());
+    }
+    const std::string params = buffer_.substr(parametersAt, end - parametersAt);
+    buffer_.erase(0, end);
+    scanned_ = 0;
+    run(code, params);
+    return true;
+}
+
+void Decoder::run(const std::string& code, const std::string& params) {
+    if (code[0] == '~') {
+        runControl(code, params);
+    } else if (code == "^XA") {
+        startFormat();
+    } else if (label_) {
+        label_->commands.push_back(recorded(code, params));
+        runFormat(code, params);
+    }
+    // Other commands outside a format are ignored, as a printer ignores them.
+}
+
+void Decoder::runControl(const std::string& code, const std::string& params) {
+    if (label_) label_->commands.push_back(recorded(code, params));
+    if (code == "~HS") {
+        if (events_.hostStatusQuery) events_.hostStatusQuery();
+    } else if (code == "~JA") {
+        label_.reset();
+        field_ = {};
+        if (events_.cancelAll) events_.cancelAll();
+    } else if (code == "~DG") {
+        storeGraphic(params);
+    }
+}
+
+void Decoder::runFormat(const std::string& code, const std::string& params) {
+    const auto parts = split(params, 6);
+    if (code == "^XZ") {
+        endFormat();
+    } else if (code == "^PQ") {
+        label().copies = std::max(1, numberOr(parts, 0, 1));
+        label().pauseCount = numberOr(parts, 1, 0);
+        label().overridePause = parts.size() > 3 && upper(parts[3]) == "Y";
+    } else if (code == "^MM") {
+        if (!params.empty()) printMode_ = static_cast<char>(std::toupper(static_cast<unsigned char>(params[0])));
+    } else if (code == "^PW") {
+        printWidthDots_ = numberOr(parts, 0, printWidthDots_);
+    } else if (code == "^LL") {
+        labelLengthDots_ = numberOr(parts, 0, labelLengthDots_);
+    } else if (code == "^LH") {
+        homeX_ = numberOr(parts, 0, homeX_);
+        homeY_ = numberOr(parts, 1, homeY_);
+    } else if (code == "^CI") {
+        encoding_ = numberOr(parts, 0, encoding_);
+    } else if (code == "^CF") {
+        defaultFont_ = params;
+    } else if (code == "^BY") {
+        bar_.moduleWidthDots = numberOr(parts, 0, bar_.moduleWidthDots);
+        if (parts.size() > 1 && !parts[1].empty()) bar_.wideToNarrow = std::strtod(parts[1].c_str(), nullptr);
+        bar_.heightDots = numberOr(parts, 2, bar_.heightDots);
+    } else if (code == "^ID") {
+        deleteGraphics(params);
+    } else {
+        runFieldCommand(code, params);
+    }
+}
+
+void Decoder::runFieldCommand(const std::string& code, const std::string& params) {
+    const auto parts = split(params, 3);
+    if (code == "^FO" || code == "^FT") {
+        field_.x = numberOr(parts, 0, 0);
+        field_.y = numberOr(parts, 1, 0);
+        field_.origin = code.substr(1);
+    } else if (code == "^FD" || code == "^FV") {
+        field_.data = params;
+    } else if (code == "^FH") {
+        field_.hexEscape = params.empty() ? '_' : params[0];
+    } else if (code == "^FS") {
+        endField();
+    } else if (code == "^A") {
+        field_.font = params;
+    } else if (isBarcode(code)) {
+        field_.pending = newField(FieldKind::Barcode, code.substr(1), params);
+        field_.pending->bar = bar_;
+    } else if (code == "^GF") {
+        graphicField(params);
+    } else if (code == "^XG") {
+        recallGraphic(params);
+    }
+}
+
+void Decoder::startFormat() {
+    if (label_) error("^XA inside a format: the format so far is dropped");
+    label_ = Label{};
+    label_->number = ++formats_;
+    bar_ = {};
+    field_ = {};
+}
+
+void Decoder::endFormat() {
+    if (field_.pending || field_.data) error("a field without ^FS");
+    Label done = std::move(*label_);
+    label_.reset();
+    field_ = {};
+    done.printMode = printMode_;
+    done.printWidthDots = printWidthDots_;
+    done.labelLengthDots = labelLengthDots_;
+    done.encoding = encoding_;
+    if (events_.label) events_.label(std::move(done));
+}
+
+void Decoder::endField() {
+    std::optional<Field> field = std::move(field_.pending);
+    if (!field && field_.data) {
+        field = Field{};
+        field->command = "A";
+        field->font = field_.font.empty() ? defaultFont_ : field_.font;
+    }
+    if (field) {
+        field->xDots = field_.x + homeX_;
+        field->yDots = field_.y + homeY_;
+        field->origin = field_.origin;
+        if (field_.data) field->data = field_.hexEscape ? withHexEscapes(*field_.data, *field_.hexEscape) : *field_.data;
+        label().fields.push_back(std::move(*field));
+    }
+    field_ = {};
+}
+
+void Decoder::graphicField(const std::string& params) {
+    const auto parts = split(params, 5);
+    if (parts.size() < 5 || upper(parts[0]) != "A") {
+        error("^GF other than ASCII data (type A) is not taken");
+        return;
+    }
+    const auto total = number(parts[2]);
+    const auto perRow = number(parts[3]);
+    DecodedGraphic decoded = decodeGraphicData(parts[4], total && *total > 0 ? static_cast<std::size_t>(*total) : 0,
+                                               perRow && *perRow > 0 ? static_cast<std::size_t>(*perRow) : 0);
+    if (!decoded.error.empty()) error("^GF: " + decoded.error);
+    if (!decoded.bitmap) return;
+    field_.pending = newField(FieldKind::Graphic, "GF", parts[0] + "," + parts[1] + "," + parts[2] + "," + parts[3]);
+    field_.pending->image = std::move(decoded.bitmap);
+    field_.pending->source = "GF " + decoded.encoding;
+}
+
+void Decoder::recallGraphic(const std::string& params) {
+    const auto parts = split(params, 3);
+    const std::string name = storedGraphicName(parts[0]);
+    const auto found = stored_.find(name);
+    if (found == stored_.end()) {
+        error("^XG: no stored graphic " + name);
+        return;
+    }
+    const Bitmap image = magnified(found->second, std::max(1, numberOr(parts, 1, 1)), std::max(1, numberOr(parts, 2, 1)));
+    field_.pending = newField(FieldKind::Graphic, "XG", params);
+    field_.pending->image = image;
+    field_.pending->source = name;
+}
+
+void Decoder::storeGraphic(const std::string& params) {
+    const auto parts = split(params, 4);
+    if (parts.size() < 4) {
+        error("~DG without its byte counts");
+        return;
+    }
+    const std::string name = storedGraphicName(parts[0]);
+    const auto total = number(parts[1]);
+    const auto perRow = number(parts[2]);
+    DecodedGraphic decoded = decodeGraphicData(parts[3], total && *total > 0 ? static_cast<std::size_t>(*total) : 0,
+                                               perRow && *perRow > 0 ? static_cast<std::size_t>(*perRow) : 0);
+    if (!decoded.error.empty()) error("~DG " + name + ": " + decoded.error);
+    if (!decoded.bitmap) return;
+    stored_[name] = *decoded.bitmap;
+    if (events_.graphicStored) events_.graphicStored(name, *decoded.bitmap);
+}
+
+void Decoder::deleteGraphics(const std::string& params) {
+    const std::string pattern = storedGraphicName(split(params, 2)[0]);
+    std::erase_if(stored_, [&](const auto& entry) { return matchesPattern(entry.first, pattern); });
+}
+
+void Decoder::error(std::string text) {
+    if (label_) label_->errors.push_back(text);
+    if (events_.rejected) events_.rejected(text);
+}
+
+Label& Decoder::label() { return *label_; }
+
+}  // namespace zplsim
