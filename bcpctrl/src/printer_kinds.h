@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <string>
 
 #include "bcpctrl/printer.h"
 #include "json_reading.h"
@@ -15,6 +16,12 @@ using json_reading::Json;
 using EntryReader = std::unique_ptr<const PrinterEntry> (*)(const Json& entry);
 
 std::unique_ptr<const PrinterEntry> readVirtualEntry(const Json& entry);
+std::unique_ptr<const PrinterEntry> readCupsEntry(const Json& entry);
+
+// The entry for a printer name the list lacks that is a queue of the default CUPS server
+// (spaces in the name taken as "_"); nullptr when it is not, or cupsd cannot be asked.
+std::unique_ptr<const PrinterEntry> findCupsDestination(const std::string& printerName,
+                                                        const EnvironmentLookup& environment);
 
 // A file path of an entry ("output"), mapped like a host path; it must name a file.
 std::filesystem::path readListedFile(const Json& value);

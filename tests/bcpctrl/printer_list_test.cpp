@@ -59,12 +59,17 @@ TEST(PrinterList, MalformedListsAre1200) {
         {16, R"({"printers": {"P": {"type": "virtual", "output": "o", "status": [{"afterLabel": 1}]}}})"},
         {17, R"({"printers": {"P": {"type": "virtual", "output": "o", "confirmEach": 1}}})"},
         {18, R"({"serialPorts": {"LPT1": {"type": "virtual", "output": "o"}}})"},
+        {19, R"({"printers": {"P": {"type": "cups"}}})"},
+        {20, R"({"printers": {"P": {"type": "cups", "queue": ""}}})"},
+        {21, R"({"printers": {"P": {"type": "cups", "queue": "Q", "server": "host:ipp"}}})"},
+        {22, R"({"printers": {"P": {"type": "cups", "queue": "Q", "server": ""}}})"},
     };
     for (const auto& [row, text] : rows) {
         SCOPED_TRACE(row);
         EXPECT_EQ(parsePrinterList(text).error(), ErrorNumber::PrinterListUnreadable);
     }
     EXPECT_TRUE(parsePrinterList("{}").ok());
+    EXPECT_TRUE(parsePrinterList(R"({"printers": {"P": {"type": "cups", "queue": "Q", "server": "[::1]:8631"}}})").ok());
 }
 
 TEST(PrinterList, RelativeOutputsFollowTheListOrTheOutputDirectory) {

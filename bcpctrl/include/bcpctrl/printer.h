@@ -18,6 +18,8 @@
 
 namespace bcpctrl {
 
+class LabelPictures;
+
 struct StatusEvent {
     std::string printerStatus;
     frame::ResultCode result = frame::kPrinterStatusReport;
@@ -61,6 +63,8 @@ struct PortContext {
     PortAddress address;                  // the port setting that found the entry
     std::filesystem::path listDirectory;  // relative output paths start here...
     EnvironmentLookup environment;        // ...unless BCPCTRL_OUTPUT_DIR names another place
+    // What printers that take pictures draw labels with; blank labels when none is given.
+    std::shared_ptr<const LabelPictures> pictures = nullptr;
 
     // Absolute paths stay; relative ones are found from BCPCTRL_OUTPUT_DIR when it is set,
     // otherwise from the list's directory.

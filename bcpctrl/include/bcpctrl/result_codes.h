@@ -13,6 +13,7 @@ enum class ErrorNumber : std::uint16_t {
     PortNotOpen = 1001,
     PortAlreadyOpen = 1002,
     WriteFailed = 1003,
+    CommunicationError = 1101,
     PrinterListUnreadable = 1200,
     UnknownPrinterName = 1201,
     FormatUnreadable = 1300,
