@@ -76,6 +76,7 @@ ProcessResult ProgramRun::run(const std::string& program, const std::vector<std:
         {"WAYLAND_DISPLAY", std::nullopt},
         {"QT_QPA_PLATFORM", windowed ? std::optional<std::string>("offscreen") : std::nullopt},
     };
+    for (const auto& [name, value] : environment) request.environment.insert_or_assign(name, value);
     request.interactions = std::move(interactions);
     ProcessResult result = runProcess(request);
     EXPECT_FALSE(result.timedOut);

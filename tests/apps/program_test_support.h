@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +40,8 @@ protected:
 
     std::filesystem::path folder;
     std::filesystem::path systemDir;
+    // Set (or, as nullopt, unset) for the program on top of what every run gets.
+    std::map<std::string, std::optional<std::string>> environment;
 };
 
 std::string programPath(const std::string& name);
