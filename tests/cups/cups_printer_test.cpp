@@ -96,7 +96,7 @@ struct Session {
     }
     long count(const std::string& state) const { return std::count(events.begin(), events.end(), state); }
     // Lets the control poll, as a host does while it yields, until `state` has come `times`.
-    bool waitFor(const std::string& state, long times, std::chrono::milliseconds timeout = 15s) {
+    bool waitFor(const std::string& state, long times, std::chrono::milliseconds timeout = 60s) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         while (count(state) < times && std::chrono::steady_clock::now() < deadline) {
             control.deliverPendingEvents();

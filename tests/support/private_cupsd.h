@@ -31,7 +31,7 @@ public:
     void clear();
     // Waits until `done` holds for what arrived so far; false after `timeout`.
     bool waitFor(const std::function<bool(const std::string&)>& done,
-                 std::chrono::milliseconds timeout = std::chrono::seconds(15)) const;
+                 std::chrono::milliseconds timeout = std::chrono::seconds(60)) const;
 
 private:
     void drain(std::stop_token stop);
