@@ -12,13 +12,13 @@
 
 #include <random>
 
-#include "bcpctrl/label_drawing.h"
+#include "bcpctrl/label_pictures.h"
 #include "bcpctrl/label_format.h"
 #include "bcpctrl/zpl_label_encoder.h"
 
 namespace {
 
-using bcpctrl::dotsFromMm;
+using bcpctrl::dotsFor;
 
 constexpr int kDotsPerInch = 203;
 constexpr double kBitsPerByteAt8E1 = 11.0;
@@ -45,8 +45,8 @@ private:
 };
 
 Box boxOf(const bcpctrl::LabelField& field) {
-    return {dotsFromMm(field.xMm, kDotsPerInch), dotsFromMm(field.yMm, kDotsPerInch),
-            dotsFromMm(field.widthMm, kDotsPerInch), dotsFromMm(field.heightMm, kDotsPerInch)};
+    return {dotsFor(field.xMm, kDotsPerInch), dotsFor(field.yMm, kDotsPerInch),
+            dotsFor(field.widthMm, kDotsPerInch), dotsFor(field.heightMm, kDotsPerInch)};
 }
 
 // Characters of the font's size, each a few strokes, across two thirds of the box.
@@ -85,8 +85,8 @@ void drawBarcode(Canvas& canvas, const bcpctrl::LabelField& field, std::mt19937&
 }
 
 render::Raster syntheticLabel(const bcpctrl::LabelFormat& format) {
-    render::Raster raster = bcpctrl::blankRaster(dotsFromMm(format.widthMm, kDotsPerInch),
-                                                 dotsFromMm(format.heightMm, kDotsPerInch), kDotsPerInch);
+    render::Raster raster = render::Raster::blank(dotsFor(format.widthMm, kDotsPerInch),
+                                                 dotsFor(format.heightMm, kDotsPerInch), kDotsPerInch);
     Canvas canvas(raster);
     std::mt19937 random(42);
     for (const bcpctrl::LabelField& field : format.fields) {
@@ -99,15 +99,25 @@ render::Raster syntheticLabel(const bcpctrl::LabelFormat& format) {
     return raster;
 }
 
+// The same picture for every label.
+class FixedPicture final : public bcpctrl::LabelPictures {
+public:
+    explicit FixedPicture(render::Raster picture) : picture_(std::move(picture)) {}
+    render::Raster raster(const bcpctrl::LabelToPrint&, int) const override { return picture_; }
+    std::string pdf(const bcpctrl::LabelToPrint&) const override { return {}; }
+
+private:
+    render::Raster picture_;
+};
+
 void WholeLabelGraphic(benchmark::State& state, const std::string& formatName, bcpctrl::zpl::GraphicCompression compression) {
     const auto format = bcpctrl::readLabelFormatFile(std::string(MOKUREN_SAMPLES_DIR) + "/BcpCtrl/formats/" + formatName + ".json");
     if (!format.ok()) {
         state.SkipWithError("sample format unreadable");
         return;
     }
-    const render::Raster picture = syntheticLabel(format.value());
     const bcpctrl::FieldValues values;
-    auto encoder = bcpctrl::zpl::makeWholeLabelEncoder([&](const bcpctrl::LabelToPrint&, int) { return picture; },
+    auto encoder = bcpctrl::zpl::makeWholeLabelEncoder(std::make_shared<FixedPicture>(syntheticLabel(format.value())),
                                                        {kDotsPerInch, compression, false});
     std::size_t bytes = 0;
     for (auto _ : state) {
@@ -133,8 +143,8 @@ render::Raster textPicture(const bcpctrl::LabelField& field, std::mt19937& rando
     bcpctrl::LabelField atOrigin = field;
     atOrigin.xMm = 0.0;
     atOrigin.yMm = 0.0;
-    render::Raster raster = bcpctrl::blankRaster(dotsFromMm(field.widthMm, kDotsPerInch),
-                                                 dotsFromMm(field.heightMm, kDotsPerInch), kDotsPerInch);
+    render::Raster raster = render::Raster::blank(dotsFor(field.widthMm, kDotsPerInch),
+                                                 dotsFor(field.heightMm, kDotsPerInch), kDotsPerInch);
     Canvas canvas(raster);
     drawText(canvas, atOrigin, random);
     return raster;
@@ -161,7 +171,7 @@ std::string nativeLabel(const bcpctrl::LabelFormat& format, bcpctrl::zpl::Graphi
             fields += graphicField(textPicture(field, random), {box.x, box.y, false}, GraphicCompression::Z64);
         }
     }
-    return downloads + formatStart(dotsFromMm(format.widthMm, kDotsPerInch), dotsFromMm(format.heightMm, kDotsPerInch)) +
+    return downloads + formatStart(dotsFor(format.widthMm, kDotsPerInch), dotsFor(format.heightMm, kDotsPerInch)) +
            fields + formatEnd(1, false, false);
 }
 

@@ -7,6 +7,7 @@
 #include "bcpctrl/port_setting.h"
 #include "bcpctrl/printer_list.h"
 #include "bcpctrl/result_codes.h"
+#include "printer_kinds.h"
 
 namespace bcpctrl {
 namespace {
@@ -138,17 +139,18 @@ ResultCode BcpCtrl::openPort(std::int16_t portCode) {
         return resultCodeOf(ErrorNumber::UnusablePortSetting);
     }
     const auto list = printerList();
-    if (!list.ok()) {
-        return resultCodeOf(*list.error());
-    }
-    const PrinterEntry* entry = list.value().find(*address);
+    const PrinterEntry* entry = list.ok() ? list.value().find(*address) : nullptr;
+    const auto unlisted = entry == nullptr ? unlistedCupsQueue(*address, list) : nullptr;
+    if (unlisted) entry = unlisted.get();
     if (entry == nullptr) {
+        if (!list.ok()) return resultCodeOf(*list.error());
         // A serial port that is not listed is one this machine does not have.
         const bool isSerialPort = std::holds_alternative<SerialPort>(*address);
         return resultCodeOf(isSerialPort ? ErrorNumber::PortCannotBeOpened : ErrorNumber::UnknownPrinterName);
     }
+    const std::filesystem::path listDirectory = list.ok() ? list.value().directory : systemDirectory().value();
     PortOpening opening =
-        entry->open(PortContext{*address, list.value().directory, options_.environment, options_.drawLabel});
+        entry->open(PortContext{*address, listDirectory, options_.environment, options_.pictures});
     printer_ = std::move(opening.printer);
     return opening.result;
 }
@@ -164,7 +166,7 @@ ResultCode BcpCtrl::setField(std::int16_t labelField, const std::string& text) {
     return kSuccess;
 }
 
-// The printer gets the number of copies and whether to cut after them.
+// The first number is the number of copies, the second asks for a cut after them.
 IssueAnswer BcpCtrl::issue(std::int16_t copies, std::int16_t cut) {
     if (!printer_) {
         return {resultCodeOf(ErrorNumber::PortNotOpen), ""};
@@ -194,6 +196,20 @@ Outcome<PrinterList> BcpCtrl::printerList() const {
         return *directory.error();
     }
     return readPrinterList(directory.value());
+}
+
+// A site whose printers are all CUPS queues needs no printer list: a DRV: name that the
+// list lacks, or any DRV: name when there is no list file at all, is looked up among the
+// queues of the default CUPS server. A list that is there but unreadable stays an error.
+std::unique_ptr<const PrinterEntry> BcpCtrl::unlistedCupsQueue(const PortAddress& address,
+                                                               const Outcome<PrinterList>& list) const {
+    const auto* driver = std::get_if<DriverPort>(&address);
+    if (driver == nullptr) return nullptr;
+    if (!list.ok()) {
+        const auto directory = systemDirectory();
+        if (!directory.ok() || std::filesystem::exists(directory.value() / kPrinterListFile)) return nullptr;
+    }
+    return printer_kinds::findCupsDestination(driver->printerName, options_.environment);
 }
 
 // The checks run in this order, so a file with several faults answers the first:

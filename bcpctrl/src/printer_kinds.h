@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <string>
 
 #include "bcpctrl/printer.h"
 #include "json_reading.h"
@@ -16,6 +17,12 @@ using EntryReader = std::unique_ptr<const PrinterEntry> (*)(const Json& entry);
 
 std::unique_ptr<const PrinterEntry> readVirtualEntry(const Json& entry);
 std::unique_ptr<const PrinterEntry> readZplEntry(const Json& entry);
+std::unique_ptr<const PrinterEntry> readCupsEntry(const Json& entry);
+
+// The entry for a printer name the list lacks that is a queue of the default CUPS server
+// (spaces in the name taken as "_"); nullptr when it is not, or cupsd cannot be asked.
+std::unique_ptr<const PrinterEntry> findCupsDestination(const std::string& printerName,
+                                                        const EnvironmentLookup& environment);
 
 // A file path of an entry ("output") as the list writes it, for PortContext::outputPath to
 // map when the port opens: well formed as a caller's path, and naming a file.

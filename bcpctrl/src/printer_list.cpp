@@ -15,8 +15,9 @@ using namespace json_reading;
 using namespace printer_kinds;
 
 // The "type" of an entry names its kind.
-constexpr std::array<std::pair<std::string_view, EntryReader>, 2> kPrinterKinds{{
+constexpr std::array<std::pair<std::string_view, EntryReader>, 3> kPrinterKinds{{
     {"virtual", readVirtualEntry},
+    {"cups", readCupsEntry},
     {"zpl", readZplEntry},
 }};
 
@@ -100,7 +101,7 @@ Outcome<PrinterList> parsePrinterList(std::string_view jsonText) {
 }
 
 Outcome<PrinterList> readPrinterList(const std::filesystem::path& systemDirectory) {
-    const auto text = readDocumentFile(systemDirectory / "printers.json");
+    const auto text = readDocumentFile(systemDirectory / kPrinterListFile);
     if (!text) {
         return ErrorNumber::PrinterListUnreadable;
     }

@@ -8,10 +8,11 @@ namespace {
 
 class WholeLabelEncoder final : public LabelEncoder {
 public:
-    WholeLabelEncoder(DrawLabel draw, EncoderSettings settings) : draw_(std::move(draw)), settings_(settings) {}
+    WholeLabelEncoder(std::shared_ptr<const LabelPictures> pictures, EncoderSettings settings)
+        : pictures_(std::move(pictures)), settings_(settings) {}
 
     std::string encodeIssue(const LabelToPrint& label) override {
-        const render::Raster raster = draw_(label, settings_.dotsPerInch);
+        const render::Raster raster = pictures_->raster(label, settings_.dotsPerInch);
         return formatStart(raster.widthDots, raster.heightDots) +
                graphicField(raster, FieldOrigin{}, settings_.compression) +
                formatEnd(label.copies, label.cut, settings_.printerHasCutter);
@@ -19,14 +20,15 @@ public:
     std::string endOfJob() override { return {}; }
 
 private:
-    DrawLabel draw_;
+    std::shared_ptr<const LabelPictures> pictures_;
     EncoderSettings settings_;
 };
 
 }  // namespace
 
-std::unique_ptr<LabelEncoder> makeWholeLabelEncoder(DrawLabel draw, EncoderSettings settings) {
-    return std::make_unique<WholeLabelEncoder>(std::move(draw), settings);
+std::unique_ptr<LabelEncoder> makeWholeLabelEncoder(std::shared_ptr<const LabelPictures> pictures,
+                                                    EncoderSettings settings) {
+    return std::make_unique<WholeLabelEncoder>(std::move(pictures), settings);
 }
 
 }  // namespace bcpctrl::zpl

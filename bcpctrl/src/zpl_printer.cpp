@@ -11,7 +11,7 @@
 #include <thread>
 #include <variant>
 
-#include "bcpctrl/label_drawing.h"
+#include "bcpctrl/label_pictures.h"
 #include "bcpctrl/printer_link.h"
 #include "bcpctrl/printer_status.h"
 #include "bcpctrl/result_codes.h"
@@ -239,9 +239,9 @@ struct ZplEntry final : PrinterEntry {
     PortOpening open(const PortContext& port) const override {
         auto link = openLink(port);
         if (!link) return {resultCodeOf(ErrorNumber::PortCannotBeOpened), nullptr};
-        DrawLabel draw = port.drawLabel ? port.drawLabel : DrawLabel(blankLabel);
-        return {kSuccess, std::make_unique<ZplPrinter>(std::move(*link),
-                                                       zpl::makeWholeLabelEncoder(std::move(draw), encoder), timing)};
+        auto pictures = port.pictures ? port.pictures : blankLabelPictures();
+        return {kSuccess, std::make_unique<ZplPrinter>(
+                              std::move(*link), zpl::makeWholeLabelEncoder(std::move(pictures), encoder), timing)};
     }
 
 private:

@@ -77,7 +77,7 @@ TEST_F(GoodsProgram, MissingDataFileIsReportedAndThePortIsNeverOpened) {
 
 TEST_F(GoodsProgram, TheDataFileAndTheFormatShareOneDriveTable) {
     writeData("NYUKA_LOT.DAT", lotRecord("a"));
-    extraEnvironment["BCPCTRL_DRIVES"] = "E=" + folder.string();
+    environment["BCPCTRL_DRIVES"] = "E=" + folder.string();
     const auto mapped = run(kProgram, {"/E:\\BcpCtrl\\formats\\LABEL3 /E:\\DATA\\NYUKA_LOT.DAT /DRV " + kDriver});
     EXPECT_EQ(mapped.exitStatus, kFinished);
     EXPECT_EQ(labels().size(), 1u);

@@ -77,7 +77,7 @@ ProcessResult ProgramRun::run(const std::string& program, const std::vector<std:
         {"WAYLAND_DISPLAY", std::nullopt},
         {"QT_QPA_PLATFORM", windowed ? std::optional<std::string>("offscreen") : std::nullopt},
     };
-    for (const auto& [name, value] : extraEnvironment) request.environment[name] = value;
+    for (const auto& [name, value] : environment) request.environment.insert_or_assign(name, value);
     request.interactions = std::move(interactions);
     if (adjust) adjust(request);
     ProcessResult result = runProcess(request);

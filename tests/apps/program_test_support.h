@@ -43,8 +43,8 @@ protected:
 
     std::filesystem::path folder;
     std::filesystem::path systemDir;
-    // Set (or, with nullopt, unset) for every run after the standard variables.
-    std::map<std::string, std::optional<std::string>> extraEnvironment;
+    // Set (or, as nullopt, unset) for the program on top of what every run gets.
+    std::map<std::string, std::optional<std::string>> environment;
 };
 
 std::string programPath(const std::string& name);

@@ -68,6 +68,10 @@ TEST(PrinterList, MalformedListsAre1200) {
         {25, R"({"printers": {"P": {"type": "zpl", "host": "h", "dotsPerInch": 50}}})"},
         {26, R"({"printers": {"P": {"type": "zpl", "host": "h", "graphics": "png"}}})"},
         {27, R"({"printers": {"P": {"type": "zpl", "host": "h", "writeTimeoutMs": 0}}})"},
+        {28, R"({"printers": {"P": {"type": "cups"}}})"},
+        {29, R"({"printers": {"P": {"type": "cups", "queue": ""}}})"},
+        {30, R"({"printers": {"P": {"type": "cups", "queue": "Q", "server": "host:ipp"}}})"},
+        {31, R"({"printers": {"P": {"type": "cups", "queue": "Q", "server": ""}}})"},
     };
     for (const auto& [row, text] : rows) {
         SCOPED_TRACE(row);
@@ -79,6 +83,7 @@ TEST(PrinterList, MalformedListsAre1200) {
       "S": {"type": "zpl", "device": "/dev/ttyS0", "serial": "19200,N,8,1"}},
       "serialPorts": {"COM2": {"type": "zpl", "device": "/dev/ttyUSB0", "flowControl": "rtscts", "writeTimeoutMs": 1}}})")
                     .ok());
+    EXPECT_TRUE(parsePrinterList(R"({"printers": {"P": {"type": "cups", "queue": "Q", "server": "[::1]:8631"}}})").ok());
 }
 
 TEST(PrinterList, RelativeOutputsFollowTheListOrTheOutputDirectory) {

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include "bcpctrl/label_drawing.h"
 #include "bcpctrl/zpl_commands.h"
 #include "bcpctrl/zpl_host_status.h"
 #include "zplsim/fault_script.h"
@@ -39,7 +38,7 @@ void paint(render::Raster& raster, int x, int y) {
 enum class Pattern { Blank, Black, Checker, Noise, Stripes };
 
 render::Raster pattern(int width, int height, Pattern kind) {
-    render::Raster raster = blankRaster(width, height, 203);
+    render::Raster raster = render::Raster::blank(width, height, 203);
     raster.strideBytes += 2;  // rows may be longer than the dots they hold...
     raster.bits.assign(raster.strideBytes * static_cast<std::size_t>(height), 0);
     std::mt19937 random(7);

@@ -20,7 +20,7 @@
 #include <nlohmann/json.hpp>
 
 #include "bcpctrl/bcp_ctrl.h"
-#include "bcpctrl/label_drawing.h"
+#include "bcpctrl/label_pictures.h"
 #include "bcpctrl/printer_link.h"
 #include "printer_simulator.h"
 #include "test_support.h"
@@ -42,7 +42,7 @@ constexpr const char* kPrinterNameSetting = "DRV:NET";  // the entry "NET" under
 // A picture that differs from label to label: row y is black up to a length taken from
 // the text of field 1 and y.
 render::Raster labelPicture(const LabelToPrint& label, int dotsPerInch) {
-    render::Raster raster = blankLabel(label, dotsPerInch);
+    render::Raster raster = blankLabelPictures()->raster(label, dotsPerInch);
     const auto text = label.values.count(1) != 0 ? label.values.at(1) : std::string();
     const std::size_t seed = std::hash<std::string>{}(text);
     for (int y = 0; y < raster.heightDots; ++y) {
@@ -54,6 +54,14 @@ render::Raster labelPicture(const LabelToPrint& label, int dotsPerInch) {
     }
     return raster;
 }
+
+class TestPictures final : public LabelPictures {
+public:
+    render::Raster raster(const LabelToPrint& label, int dotsPerInch) const override {
+        return labelPicture(label, dotsPerInch);
+    }
+    std::string pdf(const LabelToPrint& label) const override { return blankLabelPictures()->pdf(label); }
+};
 
 std::vector<std::string> pictureRows(const render::Raster& raster) {
     std::vector<std::string> rows;
@@ -123,7 +131,7 @@ protected:
 
     BcpCtrlOptions options() const {
         BcpCtrlOptions options{"C:\\BcpCtrl", testing::fakeEnvironment({{"BCPCTRL_SYSTEM_DIR", system.path().string()}})};
-        options.drawLabel = labelPicture;
+        options.pictures = std::make_shared<TestPictures>();
         return options;
     }
 

@@ -12,8 +12,8 @@
 
 #include "bcpctrl/call_trace.h"
 #include "bcpctrl/environment.h"
-#include "bcpctrl/label_drawing.h"
 #include "bcpctrl/label_format.h"
+#include "bcpctrl/label_pictures.h"
 #include "bcpctrl/printer.h"
 #include "bcpctrl/printer_list.h"
 #include "frame/bcp_control.h"
@@ -26,10 +26,11 @@ struct BcpCtrlOptions {
     // The control's folder as the calling programs knew it; see docs/bcpctrl.md for how it
     // maps to a directory here.
     std::string systemPath = kDefaultSystemPath;
-    // Where the BCPCTRL_* variables are read.
+    // Where the BCPCTRL_* variables (and CUPS_SERVER) are read.
     EnvironmentLookup environment = processEnvironment();
-    // How printers that take pictures get their labels drawn.
-    DrawLabel drawLabel = blankLabel;
+    // What printers that take pictures (CUPS queues, ZPL printers) draw labels with; until
+    // a renderer is given, they print blank labels of the label's size.
+    std::shared_ptr<const LabelPictures> pictures = nullptr;
 };
 
 class BcpCtrl final : public frame::BcpControl {
@@ -64,6 +65,8 @@ private:
 
     Outcome<std::filesystem::path> systemDirectory() const;
     Outcome<PrinterList> printerList() const;
+    std::unique_ptr<const PrinterEntry> unlistedCupsQueue(const PortAddress& address,
+                                                          const Outcome<PrinterList>& list) const;
     Outcome<LabelFormat> readUsableFormat(const std::string& formatName) const;
     std::optional<frame::ResultCode> simulatedLoadFormatAnswer() const;
 

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,9 +15,10 @@
 #include "bcpctrl/label_format.h"
 #include "bcpctrl/port_setting.h"
 #include "frame/bcp_control.h"
-#include "render/raster.h"
 
 namespace bcpctrl {
+
+class LabelPictures;
 
 struct StatusEvent {
     std::string printerStatus;
@@ -45,10 +45,6 @@ struct LabelToPrint {
     bool cut = false;  // Issue's second number: cut (or present) after the last copy
 };
 
-// Draws a label at a printer's own resolution, for printers that take pictures. The
-// renderer provides it; until then the control draws a blank label (label_drawing.h).
-using DrawLabel = std::function<render::Raster(const LabelToPrint& label, int dotsPerInch)>;
-
 class Printer {
 public:
     virtual ~Printer() = default;
@@ -67,7 +63,9 @@ struct PortContext {
     PortAddress address;                  // the port setting that found the entry
     std::filesystem::path listDirectory;  // relative output paths start here...
     EnvironmentLookup environment;        // ...unless BCPCTRL_OUTPUT_DIR names another place
-    DrawLabel drawLabel;                  // for printers that take pictures
+    // What printers that take pictures (CUPS queues, ZPL printers) draw labels with; blank
+    // labels when none is given.
+    std::shared_ptr<const LabelPictures> pictures = nullptr;
 
     // A file or folder as the list names it ("output\\x.jsonl", "D:\\labels"), mapped through
     // the callers' drive table. Absolute paths stay; relative ones are found from

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "bcpctrl/label_pictures.h"
 #include "bcpctrl/printer.h"
 #include "bcpctrl/zpl_commands.h"
 
@@ -32,7 +33,8 @@ public:
     virtual std::string endOfJob() = 0;
 };
 
-// The label drawn by `draw` at the printer's resolution, sent as one graphic.
-std::unique_ptr<LabelEncoder> makeWholeLabelEncoder(DrawLabel draw, EncoderSettings settings);
+// The label drawn by `pictures` at the printer's resolution, sent as one graphic.
+std::unique_ptr<LabelEncoder> makeWholeLabelEncoder(std::shared_ptr<const LabelPictures> pictures,
+                                                    EncoderSettings settings);
 
 }  // namespace bcpctrl::zpl

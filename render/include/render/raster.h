@@ -18,6 +18,17 @@ struct Raster {
     std::size_t strideBytes = 0;
     std::vector<std::uint8_t> bits;
 
+    // A white picture of the given size.
+    static Raster blank(int widthDots, int heightDots, int dotsPerInch) {
+        Raster raster;
+        raster.widthDots = widthDots > 0 ? widthDots : 0;
+        raster.heightDots = heightDots > 0 ? heightDots : 0;
+        raster.dotsPerInch = dotsPerInch;
+        raster.strideBytes = (static_cast<std::size_t>(raster.widthDots) + 7) / 8;
+        raster.bits.assign(raster.strideBytes * static_cast<std::size_t>(raster.heightDots), 0);
+        return raster;
+    }
+
     bool isBlack(int xDots, int yDots) const {
         const auto byte = bits[static_cast<std::size_t>(yDots) * strideBytes + static_cast<std::size_t>(xDots) / 8];
         return (byte & (0x80u >> (xDots % 8))) != 0;

@@ -1,0 +1,81 @@
+// SPDX-License-Identifier: MIT
+#include "cups_test_support.h"
+
+#include <fstream>
+#include <memory>
+
+namespace cups_testing {
+namespace {
+
+// A PPD for a printer that takes `format` as it is: the one filter copies the document
+// (CUPS writes nothing to a file: device when no filter runs at all).
+std::string passThroughPpd(const std::string& format) {
+    return R"PPD(*PPD-Adobe: "4.3"
+*FormatVersion: "4.3"
+*FileVersion: "1.0"
+*LanguageVersion: English
+*LanguageEncoding: ISOLatin1
+*PCFileName: "passthru.ppd"
+*Manufacturer: "Test"
+*Product: "(Label)"
+*ModelName: "Pass Through"
+*ShortNickName: "Pass Through"
+*NickName: "Pass Through"
+*PSVersion: "(3010.000) 0"
+*LanguageLevel: "3"
+*ColorDevice: False
+*DefaultColorSpace: Gray
+*FileSystem: False
+*Throughput: "1"
+*LandscapeOrientation: Plus90
+*TTRasterizer: Type42
+*cupsVersion: 2.4
+*cupsLanguages: "en"
+*cupsFilter2: ")PPD" + format + " " + format + R"PPD( 0 gziptoany"
+*OpenUI *PageSize: PickOne
+*OrderDependency: 10 AnySetup *PageSize
+*DefaultPageSize: w144h72
+*PageSize w144h72/2x1in: "<</PageSize[144 72]>>setpagedevice"
+*CloseUI: *PageSize
+*OpenUI *PageRegion: PickOne
+*OrderDependency: 10 AnySetup *PageRegion
+*DefaultPageRegion: w144h72
+*PageRegion w144h72/2x1in: "<</PageSize[144 72]>>setpagedevice"
+*CloseUI: *PageRegion
+*DefaultImageableArea: w144h72
+*ImageableArea w144h72: "0 0 144 72"
+*DefaultPaperDimension: w144h72
+*PaperDimension w144h72: "144 72"
+*OpenUI *Resolution: PickOne
+*OrderDependency: 10 AnySetup *Resolution
+*DefaultResolution: 300dpi
+*Resolution 300dpi: "<</HWResolution[300 300]>>setpagedevice"
+*CloseUI: *Resolution
+)PPD";
+}
+
+void addPassThroughQueue(testing_support::PrivateCupsd& cupsd, const std::string& name, const std::string& format) {
+    const auto ppd = cupsd.folder() / (name + ".ppd");
+    std::ofstream(ppd) << passThroughPpd(format);
+    cupsd.addQueue(name, ppd.string());
+}
+
+std::unique_ptr<testing_support::PrivateCupsd> startWithQueues() {
+    auto cupsd = std::make_unique<testing_support::PrivateCupsd>(kMaxJobsPerPrinter);
+    if (!cupsd->unavailable().empty()) return cupsd;
+    cupsd->addQueue(kZebraQueue, "drv:///sample.drv/zebra.ppd");
+    addPassThroughQueue(*cupsd, kPwgQueue, "image/pwg-raster");
+    addPassThroughQueue(*cupsd, kPdfQueue, "application/pdf");
+    cupsd->addQueue(kClosedQueue, "");
+    cupsd->rejectJobs(kClosedQueue);
+    return cupsd;
+}
+
+}  // namespace
+
+testing_support::PrivateCupsd& sharedCupsd() {
+    static const std::unique_ptr<testing_support::PrivateCupsd> cupsd = startWithQueues();
+    return *cupsd;
+}
+
+}  // namespace cups_testing

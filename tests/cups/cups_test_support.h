@@ -1,0 +1,24 @@
+// SPDX-License-Identifier: MIT
+// One private cupsd for the whole CUPS test program, with the queues every test uses:
+// "Label_Zebra" (CUPS's sample ZPL driver), "Pwg" (a driverless label printer taking PWG
+// raster), "Pdf" (a printer taking PDF) and "Closed" (raw, rejects jobs). Each has a
+// device tap.
+#pragma once
+
+#include <string>
+
+#include "private_cupsd.h"
+
+namespace cups_testing {
+
+inline constexpr const char* kZebraQueue = "Label_Zebra";
+inline constexpr const char* kPwgQueue = "Pwg";
+inline constexpr const char* kPdfQueue = "Pdf";
+inline constexpr const char* kClosedQueue = "Closed";
+// Low enough that a test can fill it, high enough for the ordinary tests.
+inline constexpr int kMaxJobsPerPrinter = 3;
+
+// Started on first use, stopped when the program ends.
+testing_support::PrivateCupsd& sharedCupsd();
+
+}  // namespace cups_testing
