@@ -15,8 +15,10 @@ using namespace json_reading;
 using namespace printer_kinds;
 
 // The "type" of an entry names its kind.
-constexpr std::array<std::pair<std::string_view, EntryReader>, 1> kPrinterKinds{{
+constexpr std::array<std::pair<std::string_view, EntryReader>, 3> kPrinterKinds{{
     {"virtual", readVirtualEntry},
+    {"image", readImageEntry},
+    {"pdf", readPdfEntry},
 }};
 
 std::unique_ptr<const PrinterEntry> readEntry(const Json& entry) {
@@ -62,6 +64,18 @@ std::filesystem::path readListedFile(const Json& value) {
         throw JsonShapeError{};
     }
     return std::move(*file);
+}
+
+int readDotsPerInch(const Json& entry) {
+    const Json* value = optionalMember(entry, "dpi");
+    if (value == nullptr) {
+        return render::kDefaultDotsPerInch;
+    }
+    const std::int64_t dotsPerInch = readInteger(*value);
+    if (dotsPerInch < render::kLowestDotsPerInch || dotsPerInch > render::kHighestDotsPerInch) {
+        throw JsonShapeError{};
+    }
+    return static_cast<int>(dotsPerInch);
 }
 
 }  // namespace printer_kinds

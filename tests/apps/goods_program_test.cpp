@@ -16,13 +16,14 @@ constexpr int kRejected = 2;
 constexpr int kStopped = 3;
 
 const std::string kDriver = "/DRV:TEC B-374";
+const std::string kJan = "4901234567894";
 
 std::string box(const std::string& text) { return "box: title=メッセージ icon=exclamation buttons=OK text=" + text; }
 
-// A lot record whose positions hold "<tag>1" to "<tag>9".
+// A lot record whose positions hold "<tag>1" to "<tag>9", but for the JAN at position 3.
 std::string lotRecord(const std::string& tag) {
     std::string line;
-    for (int i = 1; i <= 9; ++i) line += (i > 1 ? "," : "") + tag + std::to_string(i);
+    for (int i = 1; i <= 9; ++i) line += (i > 1 ? "," : "") + (i == 3 ? kJan : tag + std::to_string(i));
     return line + "\r\n";
 }
 
@@ -44,7 +45,7 @@ TEST_F(GoodsProgram, SampleReceivingJobIssuesEveryRecord) {
 }
 
 TEST_F(GoodsProgram, TheCallLogShowsEveryArgumentAsPassed) {
-    const auto data = writeData("NYUKA_LOT.DAT", lotRecord("a") + "\x93\xfc\x89\xd7,b2,b3,b4,b5,b6,b7,b8,b9\r\n");
+    const auto data = writeData("NYUKA_LOT.DAT", lotRecord("a") + "b1,\x93\xfc\x89\xd7," + kJan + ",b4,b5,b6,b7,b8,b9\r\n");
     const auto result = run(kProgram, {"/LABEL3 /" + data + " /DRV " + kDriver});
     ASSERT_EQ(result.exitStatus, kFinished);
     const auto log = trace();
@@ -58,11 +59,11 @@ TEST_F(GoodsProgram, TheCallLogShowsEveryArgumentAsPassed) {
     ASSERT_NE(issue, log.end());
     EXPECT_EQ((*issue)["args"], nlohmann::json::parse("[1,0]"));
     EXPECT_EQ((*issue)["dispid"], 12);
-    // The second record's first position reaches label fields 5 and 6 in UTF-8.
+    // The second record's second position reaches label fields 1 and 2 in UTF-8.
     const auto printed = labels();
     ASSERT_EQ(printed.size(), 2u);
-    EXPECT_EQ(printed[1]["fields"]["5"], "入荷");
-    EXPECT_EQ(printed[1]["fields"]["6"], "入荷");
+    EXPECT_EQ(printed[1]["fields"]["1"], "入荷");
+    EXPECT_EQ(printed[1]["fields"]["2"], "入荷");
     EXPECT_EQ(printed[0]["fields"]["1"], "a2");
 }
 

@@ -85,7 +85,8 @@ protected:
     }
     BcpCtrlOptions options() const {
         return {"C:\\BcpCtrl", fakeEnvironment({{"BCPCTRL_SYSTEM_DIR", system.path().string()},
-                                                 {"BCPCTRL_TRACE", (system.path() / "trace.jsonl").string()}})};
+                                                 {"BCPCTRL_TRACE", (system.path() / "trace.jsonl").string()}}),
+                nullptr};
     }
     std::vector<Json> outputLines(const std::string& file) const {
         std::vector<Json> lines;
@@ -113,10 +114,10 @@ TEST_F(BcpCtrlTest, WritesOneLinePerLabelWithEveryNonEmptyFieldInNumberOrder) {
     ASSERT_EQ(session.openPort(frame::kPortCodeDriver), 0);
     EXPECT_EQ(session.issue(), 0);
     EXPECT_EQ(system.lines("labels.jsonl").at(2).substr(0, 10), R"({"label":1)") << "numbers restart at each open";
-    EXPECT_EQ(system.lines("labels.jsonl").at(0), R"({"label":1,"fields":{"1":"A","2":"D","11":"4901234567894"}})");
+    EXPECT_EQ(system.lines("labels.jsonl").at(0), R"({"label":1,"copies":1,"cut":false,"fields":{"1":"A","2":"D","11":"4901234567894"}})");
     const auto lines = outputLines("labels.jsonl");
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[1], Json::parse(R"({"label":2,"fields":{"1":")" + std::string(100000, 'x') +
+    EXPECT_EQ(lines[1], Json::parse(R"({"label":2,"copies":1,"cut":false,"fields":{"1":")" + std::string(100000, 'x') +
                                     R"(","11":"4901234567894"}})"));
     session.control.deliverPendingEvents();
     EXPECT_TRUE(session.events.empty()) << "driver ports never confirm labels";
@@ -174,7 +175,7 @@ TEST_F(BcpCtrlTest, LoadingAFormatResetsEveryFieldToItsDefault) {
 }
 
 TEST_F(BcpCtrlTest, SystemDirectoryFaultsAre3011AndAMissingListIs1200) {
-    Session unusable(BcpCtrlOptions{"", fakeEnvironment({})});
+    Session unusable(BcpCtrlOptions{"", fakeEnvironment({}), nullptr});
     EXPECT_EQ(unusable.loadFormat("LABEL1"), code(3011));
     EXPECT_EQ(unusable.openPort(1), code(3011));
     EXPECT_EQ(unusable.loadFormat((system.path() / "formats" / "LABEL1").string()), 0);
@@ -259,7 +260,7 @@ TEST_F(BcpCtrlTest, TraceRecordsEveryCallAndDeliveredEventAsOneLine) {
         R"({"op":"ClosePort","dispid":6,"args":[],"ret":true,"result":0})",
     };
     EXPECT_EQ(system.lines("trace.jsonl"), expected);
-    EXPECT_EQ(system.lines("com1.jsonl").at(0), "{\"label\":1,\"fields\":{\"1\":\"a\xEF\xBF\xBD\",\"2\":\"D\"}}");
+    EXPECT_EQ(system.lines("com1.jsonl").at(0), "{\"label\":1,\"copies\":1,\"cut\":false,\"fields\":{\"1\":\"a\xEF\xBF\xBD\",\"2\":\"D\"}}");
 }
 
 }  // namespace

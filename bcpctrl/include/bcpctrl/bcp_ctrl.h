@@ -16,6 +16,8 @@
 #include "bcpctrl/printer.h"
 #include "bcpctrl/printer_list.h"
 #include "frame/bcp_control.h"
+#include "render/fonts.h"
+#include "render/label_renderer.h"
 
 namespace bcpctrl {
 
@@ -27,6 +29,8 @@ struct BcpCtrlOptions {
     std::string systemPath = kDefaultSystemPath;
     // Where the BCPCTRL_* variables are read.
     EnvironmentLookup environment = processEnvironment();
+    // The fonts labels are drawn with; when empty, they are set up at the first label.
+    std::shared_ptr<render::Fonts> fonts;
 };
 
 class BcpCtrl final : public frame::BcpControl {
@@ -69,6 +73,8 @@ private:
     std::string portSetting_;
     std::int16_t usePrinter_ = 0;
     std::optional<LabelFormat> format_;
+    std::shared_ptr<render::Fonts> fonts_;
+    std::optional<render::LabelRenderer> renderer_;  // draws the loaded format
     FieldValues fieldValues_;
     std::unique_ptr<Printer> printer_;
     StatusEvents pendingEvents_;

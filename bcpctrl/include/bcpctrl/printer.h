@@ -15,6 +15,7 @@
 #include "bcpctrl/label_format.h"
 #include "bcpctrl/port_setting.h"
 #include "frame/bcp_control.h"
+#include "render/label_renderer.h"
 
 namespace bcpctrl {
 
@@ -35,12 +36,19 @@ struct IssueAnswer {
 inline constexpr const char* kReadyStatus = "00";
 inline constexpr const char* kLabelIssuedStatus = "40";
 
+inline constexpr int kFewestCopies = 1;
+inline constexpr int kMostCopies = 999;
+
 // One Issue call: the label as the loaded format and the field values make it.
 struct LabelToPrint {
     const LabelFormat& format;
     const FieldValues& values;
-    int copies = 1;    // Issue's first number
+    int copies = 1;    // Issue's first number, 1..999
     bool cut = false;  // Issue's second number: cut (or present) after the last copy
+    // The label ready to draw: its barcodes are encoded and fit their boxes, so drawing
+    // cannot fail. The control always sets both; `renderer->layOut(*content, dpi)`.
+    const render::LabelContent* content = nullptr;
+    render::LabelRenderer* renderer = nullptr;
 };
 
 class Printer {
