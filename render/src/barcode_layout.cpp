@@ -13,6 +13,7 @@ using bcpctrl::Symbology;
 
 constexpr double kTextModules = 10.0;      // human-readable text is ten modules high...
 constexpr double kSmallestTextPt = 6.0;    // ...but never smaller than this
+constexpr double kLargestTextPt = 9.0;     // ...nor larger than this
 constexpr double kTextBandEms = 1.2;       // room under the bars for one line of it
 
 struct ModuleSpan {
@@ -69,7 +70,8 @@ void addRowRuns(const EncodedSymbol& symbol, int row, DotRect rowRect, int modul
 
 TextStyle humanReadableStyle(const bcpctrl::LabelField& field, int moduleDots, int dotsPerInch, bcpctrl::Align align) {
     const double smallest = kSmallestTextPt * dotsPerInch / 72.0;
-    return {field.font.family, field.font.bold, std::max(kTextModules * moduleDots, smallest), align, false};
+    const double largest = kLargestTextPt * dotsPerInch / 72.0;
+    return {field.font.family, field.font.bold, std::clamp(kTextModules * moduleDots, smallest, largest), align, false};
 }
 
 void addHumanReadable(BarcodeElement& element, const bcpctrl::LabelField& field, PangoContext* context,

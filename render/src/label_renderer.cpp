@@ -50,7 +50,7 @@ struct CachedBarcode {
 struct FixedLayer {
     int dotsPerInch = 0;
     std::vector<std::int16_t> fields;
-    std::vector<unsigned char> data;  // a cairo 1-bit surface's bytes
+    Raster raster;
 };
 
 struct CachedStatics {
@@ -134,6 +134,32 @@ Placement placementOf(const LabelField& field, int dotsPerInch) {
     return {rectInDots(field.xMm, field.yMm, field.widthMm, field.heightMm, dotsPerInch), field.rotationDeg};
 }
 
+// Paints with `draw`, in the surface's dots, and adds what it painted within `areas`.
+template <typename Draw>
+void paintCoverage(cairo_surface_t* surface, const std::vector<DotRect>& areas, Raster& raster, Draw draw) {
+    for (const DotRect& area : areas) clearCoverage(surface, area);
+    {
+        const CairoHandle cr(cairo_create(surface));
+        cairo_set_source_rgba(cr.get(), 0, 0, 0, 1);
+        cairo_set_antialias(cr.get(), CAIRO_ANTIALIAS_NONE);  // rectangles on whole dots
+        draw(cr.get());
+    }
+    for (const DotRect& area : areas) addCoverage(surface, area, raster);
+}
+
+// Every field draws inside its box, so the boxes of the fields that draw are all that
+// changes from one label to the next.
+std::vector<DotRect> variableBoxes(const LabelLayout& layout) {
+    std::vector<DotRect> boxes;
+    for (const TextElement& element : layout.texts) {
+        if (!element.atDefault && element.block.shaped) boxes.push_back(element.placement.box);
+    }
+    for (const BarcodeElement& element : layout.barcodes) {
+        if (!element.atDefault && element.symbol) boxes.push_back(element.placement.box);
+    }
+    return boxes;
+}
+
 std::string symbologyName(bcpctrl::Symbology symbology) {
     constexpr std::array kNames{"EAN13", "EAN8", "CODE128", "GS1-128", "CODE39", "NW7", "ITF14", "QR"};
     return kNames[static_cast<std::size_t>(symbology)];
@@ -150,12 +176,14 @@ struct LabelRenderer::State {
     std::vector<CachedBarcode> barcodes;
     CachedStatics statics;
     FixedLayer fixed;
+    SurfaceHandle coverage;  // labels are painted here and thresholded into rasters
 
+    cairo_surface_t* coverageFor(const LabelLayout& layout);
     PangoContext* context() { return fonts->session().context(); }
     const std::vector<StaticDrawing>& staticsAt(int dotsPerInch, int labelWidth, int labelHeight);
     TextElement textElement(std::size_t index, const FieldContent& content, int dotsPerInch);
     BarcodeElement barcodeElement(std::size_t index, const FieldContent& content, int dotsPerInch);
-    void paintFixedLayer(cairo_surface_t* surface, const LabelLayout& layout);
+    const Raster& fixedLayer(const LabelLayout& layout);
 };
 
 const std::vector<StaticDrawing>& LabelRenderer::State::staticsAt(int dotsPerInch, int labelWidth, int labelHeight) {
@@ -220,29 +248,33 @@ BarcodeElement LabelRenderer::State::barcodeElement(std::size_t index, const Fie
     return element;
 }
 
+cairo_surface_t* LabelRenderer::State::coverageFor(const LabelLayout& layout) {
+    if (!coverage || cairo_image_surface_get_width(coverage.get()) < layout.widthDots ||
+        cairo_image_surface_get_height(coverage.get()) != layout.heightDots) {
+        coverage = newCoverageSurface(layout.widthDots, layout.heightDots);
+    }
+    return coverage.get();
+}
+
 // Labels of a job mostly differ in their data, not their captions: the fixed layer is
-// painted once per resolution and set of captions, and copied under every label.
-void LabelRenderer::State::paintFixedLayer(cairo_surface_t* surface, const LabelLayout& layout) {
+// painted once per resolution and set of captions, and lies under every label.
+const Raster& LabelRenderer::State::fixedLayer(const LabelLayout& layout) {
+    // Empty fields draw nothing, so only the captions that draw make the layer.
     std::vector<std::int16_t> atDefault;
     for (const TextElement& element : layout.texts) {
-        if (element.atDefault) atDefault.push_back(element.fieldNumber);
+        if (element.atDefault && element.block.shaped) atDefault.push_back(element.fieldNumber);
     }
     for (const BarcodeElement& element : layout.barcodes) {
-        if (element.atDefault) atDefault.push_back(element.fieldNumber);
+        if (element.atDefault && element.symbol) atDefault.push_back(element.fieldNumber);
     }
-    const auto size = static_cast<std::size_t>(cairo_image_surface_get_stride(surface)) *
-                      static_cast<std::size_t>(layout.heightDots);
-    if (fixed.dotsPerInch != layout.dotsPerInch || fixed.fields != atDefault || fixed.data.size() != size) {
-        const SurfaceHandle layer = newA1Surface(layout.widthDots, layout.heightDots);
-        const CairoHandle cr(cairo_create(layer.get()));
-        paintLayer(cr.get(), layout, Layer::Fixed, Target::Raster);
-        cairo_surface_flush(layer.get());
-        const unsigned char* bytes = cairo_image_surface_get_data(layer.get());
-        fixed = {layout.dotsPerInch, std::move(atDefault), std::vector<unsigned char>(bytes, bytes + size)};
+    if (fixed.dotsPerInch != layout.dotsPerInch || fixed.fields != atDefault ||
+        fixed.raster.widthDots != layout.widthDots || fixed.raster.heightDots != layout.heightDots) {
+        Raster raster = whiteRaster(layout.widthDots, layout.heightDots, layout.dotsPerInch);
+        paintCoverage(coverageFor(layout), {{0, 0, layout.widthDots, layout.heightDots}}, raster,
+                      [&](cairo_t* cr) { paintLayer(cr, layout, Layer::Fixed); });
+        fixed = {layout.dotsPerInch, std::move(atDefault), std::move(raster)};
     }
-    cairo_surface_flush(surface);
-    std::memcpy(cairo_image_surface_get_data(surface), fixed.data.data(), size);
-    cairo_surface_mark_dirty(surface);
+    return fixed.raster;
 }
 
 bcpctrl::Outcome<LabelRenderer> LabelRenderer::create(const bcpctrl::LabelFormat& format, std::shared_ptr<Fonts> fonts) {
@@ -320,33 +352,36 @@ LabelLayout LabelRenderer::layOut(const LabelContent& content, int dotsPerInch) 
 }
 
 Raster LabelRenderer::paint(const LabelLayout& layout, const PaintOptions& options) {
-    const SurfaceHandle surface = newA1Surface(layout.widthDots, layout.heightDots);
-    {
-        const CairoHandle cr(cairo_create(surface.get()));
-        if (options.layer == Layer::All) {
-            state_->paintFixedLayer(surface.get(), layout);
-            paintLayer(cr.get(), layout, Layer::Variable, Target::Raster);
-        } else {
-            paintLayer(cr.get(), layout, options.layer, Target::Raster);
-        }
-        if (options.grid) paintGrid(cr.get(), layout);
+    const DotRect wholeLabel{0, 0, layout.widthDots, layout.heightDots};
+    if (options.layer != Layer::All) {
+        Raster raster = whiteRaster(layout.widthDots, layout.heightDots, layout.dotsPerInch);
+        paintCoverage(state_->coverageFor(layout), {wholeLabel}, raster, [&](cairo_t* cr) {
+            paintLayer(cr, layout, options.layer);
+            if (options.grid) paintGrid(cr, layout);
+        });
+        return raster;
     }
-    return rasterFromA1(surface.get(), layout.dotsPerInch);
+    Raster raster = state_->fixedLayer(layout);
+    std::vector<DotRect> painted = options.grid ? std::vector<DotRect>{wholeLabel} : variableBoxes(layout);
+    paintCoverage(state_->coverageFor(layout), painted, raster, [&](cairo_t* cr) {
+        paintLayer(cr, layout, Layer::Variable);
+        if (options.grid) paintGrid(cr, layout);
+    });
+    return raster;
 }
 
 Raster LabelRenderer::paintField(const LabelLayout& layout, std::int16_t fieldNumber) {
     const TextElement* text = layout.findText(fieldNumber);
     const BarcodeElement* barcode = layout.findBarcode(fieldNumber);
     const DotRect box = text != nullptr ? text->placement.box : barcode != nullptr ? barcode->placement.box : DotRect{};
-    const SurfaceHandle surface = newA1Surface(box.widthDots, box.heightDots);
-    {
-        const CairoHandle cr(cairo_create(surface.get()));
-        cairo_translate(cr.get(), -box.xDots, -box.yDots);
-        cairo_set_antialias(cr.get(), CAIRO_ANTIALIAS_NONE);
-        if (text != nullptr) paintText(cr.get(), *text);
-        if (barcode != nullptr) paintBarcode(cr.get(), *barcode);
-    }
-    return rasterFromA1(surface.get(), layout.dotsPerInch);
+    Raster raster = whiteRaster(box.widthDots, box.heightDots, layout.dotsPerInch);
+    const SurfaceHandle surface = newCoverageSurface(box.widthDots, box.heightDots);
+    paintCoverage(surface.get(), {{0, 0, box.widthDots, box.heightDots}}, raster, [&](cairo_t* cr) {
+        cairo_translate(cr, -box.xDots, -box.yDots);
+        if (text != nullptr) paintText(cr, *text);
+        if (barcode != nullptr) paintBarcode(cr, *barcode);
+    });
+    return raster;
 }
 
 }  // namespace render

@@ -103,9 +103,8 @@ void paintBarcode(cairo_t* cr, const BarcodeElement& element) {
     cairo_restore(cr);
 }
 
-void paintLayer(cairo_t* cr, const LabelLayout& layout, Layer layer, Target target) {
+void paintLayer(cairo_t* cr, const LabelLayout& layout, Layer layer) {
     cairo_set_source_rgba(cr, 0, 0, 0, 1);
-    cairo_set_antialias(cr, target == Target::Raster ? CAIRO_ANTIALIAS_NONE : CAIRO_ANTIALIAS_DEFAULT);
     if (layer != Layer::Variable) {
         for (const StaticDrawing& drawing : layout.statics) paintStatic(cr, drawing);
     }

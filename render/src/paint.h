@@ -9,11 +9,9 @@
 
 namespace render {
 
-enum class Target { Raster, Vector };
-
 // Static elements first, then the fields, of the layer asked for; black ink only, so
 // painting order never hides anything.
-void paintLayer(cairo_t* cr, const LabelLayout& layout, Layer layer, Target target);
+void paintLayer(cairo_t* cr, const LabelLayout& layout, Layer layer);
 void paintText(cairo_t* cr, const TextElement& element);
 void paintBarcode(cairo_t* cr, const BarcodeElement& element);
 // Every field's box outlined one dot inside and its number at its top-left corner.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "raster_surface.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
@@ -27,10 +28,6 @@ std::size_t index(int value) { return static_cast<std::size_t>(value); }
 
 }  // namespace
 
-SurfaceHandle newA1Surface(int widthDots, int heightDots) {
-    return SurfaceHandle(cairo_image_surface_create(CAIRO_FORMAT_A1, widthDots, heightDots));
-}
-
 Raster whiteRaster(int widthDots, int heightDots, int dotsPerInch) {
     Raster raster;
     raster.widthDots = widthDots;
@@ -45,28 +42,67 @@ void setBlack(Raster& raster, int xDots, int yDots) {
     raster.bits[index(yDots) * raster.strideBytes + index(xDots) / 8] |= static_cast<std::uint8_t>(0x80u >> (xDots % 8));
 }
 
-Raster rasterFromA1(cairo_surface_t* surface, int dotsPerInch) {
+SurfaceHandle newCoverageSurface(int widthDots, int heightDots) {
+    return SurfaceHandle(cairo_image_surface_create(CAIRO_FORMAT_A8, (widthDots + 7) / 8 * 8, heightDots));
+}
+
+namespace {
+
+// The area widened to whole raster bytes and kept on the surface.
+DotRect byteAligned(cairo_surface_t* surface, const DotRect& area) {
+    const int width = cairo_image_surface_get_width(surface);
+    const int height = cairo_image_surface_get_height(surface);
+    const int left = std::clamp(area.xDots, 0, width) / 8 * 8;
+    const int right = std::clamp((area.rightDots() + 7) / 8 * 8, 0, width);
+    const int top = std::clamp(area.yDots, 0, height);
+    const int bottom = std::clamp(area.bottomDots(), 0, height);
+    return {left, top, std::max(right - left, 0), std::max(bottom - top, 0)};
+}
+
+// The high bit of each of eight coverage bytes, the first byte's in the lowest bit.
+std::uint8_t highBits(std::uint64_t eight) {
+    return static_cast<std::uint8_t>(((eight & 0x8080808080808080ULL) * 0x0002040810204081ULL) >> 56);
+}
+
+}  // namespace
+
+void clearCoverage(cairo_surface_t* surface, const DotRect& area) {
+    const DotRect aligned = byteAligned(surface, area);
     cairo_surface_flush(surface);
-    Raster raster = whiteRaster(cairo_image_surface_get_width(surface), cairo_image_surface_get_height(surface), dotsPerInch);
+    unsigned char* data = cairo_image_surface_get_data(surface);
+    const auto stride = index(cairo_image_surface_get_stride(surface));
+    for (int y = aligned.yDots; y < aligned.bottomDots(); ++y) {
+        std::memset(data + index(y) * stride + index(aligned.xDots), 0, index(aligned.widthDots));
+    }
+    cairo_surface_mark_dirty(surface);
+}
+
+void addCoverage(cairo_surface_t* surface, const DotRect& area, Raster& raster) {
+    static_assert(std::endian::native == std::endian::little, "eight coverage bytes are read as one word");
+    cairo_surface_flush(surface);
+    const DotRect aligned = byteAligned(surface, {area.xDots, area.yDots, area.widthDots,
+                                                  std::min(area.heightDots, raster.heightDots - area.yDots)});
     const unsigned char* data = cairo_image_surface_get_data(surface);
     const auto stride = index(cairo_image_surface_get_stride(surface));
-    for (std::size_t row = 0; row < index(raster.heightDots); ++row) {
-        const unsigned char* from = data + row * stride;
-        std::uint8_t* to = raster.bits.data() + row * raster.strideBytes;
-        for (std::size_t byte = 0; byte < raster.strideBytes; ++byte) to[byte] = fromCairo(from[byte]);
-    }
-    // Dots past the right edge stay white, whatever cairo left in its padding.
-    if (const int spare = raster.widthDots % 8; spare != 0) {
-        const auto keep = static_cast<std::uint8_t>(0xFFu << (8 - spare));
-        for (std::size_t row = 0; row < index(raster.heightDots); ++row) {
-            raster.bits[row * raster.strideBytes + raster.strideBytes - 1] &= keep;
+    const std::size_t lastByte = raster.strideBytes - 1;
+    const auto keepInLastByte = static_cast<std::uint8_t>(0xFFu << ((8 - raster.widthDots % 8) % 8));
+    for (int y = aligned.yDots; y < aligned.bottomDots(); ++y) {
+        const unsigned char* from = data + index(y) * stride;
+        std::uint8_t* to = raster.bits.data() + index(y) * raster.strideBytes;
+        for (int x = aligned.xDots; x < aligned.rightDots(); x += 8) {
+            const std::size_t byte = index(x / 8);
+            if (byte > lastByte) break;
+            std::uint64_t eight = 0;
+            std::memcpy(&eight, from + index(x), sizeof eight);
+            if ((eight & 0x8080808080808080ULL) == 0) continue;  // most of a label is white
+            const std::uint8_t dots = kReversedBits[highBits(eight)];
+            to[byte] |= byte == lastByte ? static_cast<std::uint8_t>(dots & keepInLastByte) : dots;
         }
     }
-    return raster;
 }
 
 SurfaceHandle a1FromRaster(const Raster& raster) {
-    SurfaceHandle surface = newA1Surface(raster.widthDots, raster.heightDots);
+    SurfaceHandle surface(cairo_image_surface_create(CAIRO_FORMAT_A1, raster.widthDots, raster.heightDots));
     cairo_surface_flush(surface.get());
     unsigned char* data = cairo_image_surface_get_data(surface.get());
     const auto stride = index(cairo_image_surface_get_stride(surface.get()));
