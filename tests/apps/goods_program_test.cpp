@@ -29,11 +29,19 @@ std::string lotRecord(const std::string& tag) {
 
 class GoodsProgram : public testing_support::ProgramRun {};
 
+std::size_t picturesIn(const std::filesystem::path& folder) {
+    std::error_code ignored;
+    const auto entries = std::filesystem::directory_iterator(folder, ignored);
+    return static_cast<std::size_t>(std::distance(begin(entries), end(entries)));
+}
+
 TEST_F(GoodsProgram, SampleReceivingJobIssuesEveryRecord) {
+    writePrinterList(R"({"images": "output/images"})");
     const auto result = run(kProgram, {"/LABEL1", "/" + sampleData("NYUKA.DAT"), "/DRV", kDriver});
     EXPECT_EQ(result.exitStatus, kFinished);
     EXPECT_TRUE(boxes(result).empty());
     EXPECT_EQ(labels().size(), 12u);
+    EXPECT_EQ(picturesIn(systemDir / "output" / "images" / "job-0001"), 12u);
     const auto ops = traceOps();
     ASSERT_GE(ops.size(), 4u);
     EXPECT_EQ(std::vector<std::string>(ops.begin(), ops.begin() + 4),
@@ -81,6 +89,16 @@ TEST_F(GoodsProgram, ShortLastRecordStopsAfterTheCompleteOnes) {
     EXPECT_EQ(boxes(result),
               (std::vector<std::string>{box("ERR: 62 データファイルの読み込みに失敗しました。発行を中止します。")}));
     EXPECT_EQ(labels().size(), 2u);
+}
+
+TEST_F(GoodsProgram, ABarcodeThatCannotBeDrawnStopsTheJobBeforeAnythingOfItIsWritten) {
+    writePrinterList(R"({"images": "output/images"})");
+    const auto data = writeData("NYUKA_LOT.DAT", lotRecord("a") + "b1,b2,4901234567890,b4,b5,b6,b7,b8,b9\r\n");
+    const auto result = run(kProgram, {"/LABEL3 /" + data + " /DRV " + kDriver});
+    EXPECT_EQ(result.exitStatus, kFailed);
+    EXPECT_EQ(boxes(result), (std::vector<std::string>{box("印刷レイアウトに誤りがあります。発行を中止します。")}));
+    EXPECT_EQ(labels().size(), 1u);
+    EXPECT_EQ(picturesIn(systemDir / "output" / "images" / "job-0001"), 1u);
 }
 
 TEST_F(GoodsProgram, InvalidCp932NeverReachesALabel) {

@@ -48,7 +48,7 @@ std::optional<Number> numberIn(std::string_view text, Number lowest, Number high
     return value;
 }
 
-Failure usage(const std::string& what) { return {kExitUsage, what + "\n" + std::string(kUsage)}; }
+Failure usage(const std::string& what) { return {kExitUsage, what}; }
 
 Failure refused(int errorNumber, const std::string& what) {
     return {kExitRefused, "error " + std::to_string(errorNumber) + ": " + what};
@@ -56,6 +56,7 @@ Failure refused(int errorNumber, const std::string& what) {
 
 std::variant<Request, Failure> parseArguments(const std::vector<std::string_view>& arguments) {
     Request request;
+    if (arguments.empty() || arguments.front() == "--help") return usage(std::string(kUsage));
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string_view argument = arguments[i];
         const bool hasValue = i + 1 < arguments.size();
