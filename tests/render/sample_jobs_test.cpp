@@ -2,6 +2,8 @@
 // Every label of every sample job of the three programs, drawn as the control draws it.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "raster_reading.h"
 #include "sample_jobs.h"
 
@@ -79,27 +81,30 @@ TEST_P(SampleJobs, EveryBarcodeReadsBackAsItsDataOnWholeDotsWithItsQuietZones) {
     }
 }
 
-// Each field painted alone on the whole label: ink only inside its box, and every
-// character of the sample data drawn with a glyph of the font.
+// Every character of the sample data drawn with a glyph of the font; and each field,
+// painted alone on the whole label with the longest text it gets in the job, leaves ink
+// only inside its box.
 TEST_P(SampleJobs, EveryFieldDrawsInsideItsBoxWithRealGlyphs) {
     const auto format = testing_support::sampleFormat(GetParam());
     auto renderer = std::move(render::LabelRenderer::create(format, render::Fonts::loadWhenNeeded()).value());
+    std::map<std::int16_t, std::string> longest;
     for (const auto& values : testing_support::sampleLabels(GetParam(), format)) {
-        const render::LabelLayout layout = renderer.layOut(renderer.content(values).value(), 203);
-        const auto check = [&](std::int16_t field, const render::Placement& placement, bool draws) {
-            SCOPED_TRACE("field " + std::to_string(field) + ": " + values.at(field));
-            const render::DotRect ink = inkBounds(testing_support::paintAlone(renderer, layout, field));
-            EXPECT_EQ(ink.widthDots > 0, draws);
-            EXPECT_TRUE(!draws || testing_support::inside(ink, placement.box));
-        };
-        for (const render::TextElement& element : layout.texts) {
+        for (const render::TextElement& element : renderer.layOut(renderer.content(values).value(), 203).texts) {
             EXPECT_EQ(element.block.unknownGlyphs, 0) << element.text;
-            check(element.fieldNumber, element.placement, !element.text.empty());
         }
-        for (const render::BarcodeElement& element : layout.barcodes) {
-            check(element.fieldNumber, element.placement, true);
+        for (const auto& [field, text] : values) {
+            if (text.size() > longest[field].size()) longest[field] = text;
         }
     }
+    const render::LabelLayout layout = renderer.layOut(renderer.content(longest).value(), 203);
+    const auto check = [&](std::int16_t field, const render::Placement& placement, bool draws) {
+        SCOPED_TRACE("field " + std::to_string(field) + ": " + longest[field]);
+        const render::DotRect ink = inkBounds(testing_support::paintAlone(renderer, layout, field));
+        EXPECT_EQ(ink.widthDots > 0, draws);
+        EXPECT_TRUE(!draws || testing_support::inside(ink, placement.box));
+    };
+    for (const render::TextElement& element : layout.texts) check(element.fieldNumber, element.placement, !element.text.empty());
+    for (const render::BarcodeElement& element : layout.barcodes) check(element.fieldNumber, element.placement, true);
 }
 
 INSTANTIATE_TEST_SUITE_P(ThreePrograms, SampleJobs, ::testing::ValuesIn(sampleJobs()),
