@@ -30,7 +30,9 @@ FieldValues defaultValuesOf(const LabelFormat& format) {
 BcpCtrl::BcpCtrl(BcpCtrlOptions options)
     : options_(std::move(options)),
       trace_(CallTrace::fromEnvironment(options_.environment)),
-      fonts_(options_.fonts ? options_.fonts : render::Fonts::loadWhenNeeded()) {}
+      fonts_(options_.fonts                ? options_.fonts
+             : options_.prepareFontsEarly ? render::Fonts::startLoading()
+                                          : render::Fonts::loadWhenNeeded()) {}
 
 void BcpCtrl::setPortSetting(const std::string& portSetting) {
     portSetting_ = portSetting;

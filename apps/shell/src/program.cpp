@@ -40,7 +40,9 @@ void installInterruptHandler() {
 
 std::unique_ptr<bcpctrl::BcpCtrl> createControl() {
     try {
-        return std::make_unique<bcpctrl::BcpCtrl>();
+        bcpctrl::BcpCtrlOptions options;
+        options.prepareFontsEarly = true;  // while the window opens
+        return std::make_unique<bcpctrl::BcpCtrl>(std::move(options));
     } catch (...) {
         return nullptr;
     }

@@ -29,8 +29,11 @@ struct BcpCtrlOptions {
     std::string systemPath = kDefaultSystemPath;
     // Where the BCPCTRL_* variables are read.
     EnvironmentLookup environment = processEnvironment();
-    // The fonts labels are drawn with; when empty, they are set up at the first label.
+    // The fonts labels are drawn with; when empty, the control sets them up itself.
     std::shared_ptr<render::Fonts> fonts;
+    // Set the fonts up on a worker thread from the start, so that they are ready when a
+    // program's window has opened; otherwise at the first label drawn.
+    bool prepareFontsEarly = false;
 };
 
 class BcpCtrl final : public frame::BcpControl {
