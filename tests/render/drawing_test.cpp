@@ -10,22 +10,29 @@
 #include <filesystem>
 #include <fstream>
 
-#include <nlohmann/json.hpp>
-
 #include "raster_reading.h"
 #include "render/png.h"
 
 namespace {
 
 using testing_support::inkBounds;
-using Json = nlohmann::json;
 constexpr int kDpi = 203;
 
-render::LabelRenderer rendererFor(const Json& fields, const Json& statics = Json::array(),
+// A 60 × 40 mm format with the fields and static elements given as JSON arrays.
+bcpctrl::Outcome<bcpctrl::LabelFormat> formatWith(const std::string& fields, const std::string& statics) {
+    return bcpctrl::parseLabelFormat(R"({"usePrinter": 1, "label": {"widthMm": 60, "heightMm": 40}, "fields": )" +
+                                     fields + R"(, "static": )" + statics + "}");
+}
+
+std::string field(const std::string& type, double widthMm, double heightMm, int rotation, const std::string& more) {
+    return R"([{"number": 1, "type": ")" + type + R"(", "xMm": 2, "yMm": 2, "widthMm": )" + std::to_string(widthMm) +
+           R"(, "heightMm": )" + std::to_string(heightMm) + R"(, "rotation": )" + std::to_string(rotation) + ", " +
+           more + "}]";
+}
+
+render::LabelRenderer rendererFor(const std::string& fields, const std::string& statics = "[]",
                                   const std::filesystem::path& folder = {}) {
-    const Json document{{"usePrinter", 1}, {"label", {{"widthMm", 60}, {"heightMm", 40}}}, {"fields", fields},
-                        {"static", statics}};
-    auto format = bcpctrl::parseLabelFormat(document.dump());
+    auto format = formatWith(fields, statics);
     EXPECT_TRUE(format.ok());
     EXPECT_FALSE(bcpctrl::findLayoutError(format.value()));
     format.value().directory = folder;
@@ -72,10 +79,9 @@ TEST(Drawing, TextIsCondensedThenCutWrappedAndTurnedInsideItsBox) {
     };
     for (const TextRow& row : rows) {
         SCOPED_TRACE(row.row);
-        auto renderer = rendererFor(Json::array({{{"number", 1}, {"type", "text"}, {"xMm", 10}, {"yMm", 5},
-                                                  {"widthMm", row.widthMm}, {"heightMm", row.heightMm},
-                                                  {"rotation", row.rotation}, {"align", row.align},
-                                                  {"wrap", row.wrap}}}));
+        auto renderer = rendererFor(field("text", row.widthMm, row.heightMm, row.rotation,
+                                          R"("align": ")" + std::string(row.align) + R"(", "wrap": )" +
+                                              (row.wrap ? "true" : "false")));
         const render::LabelLayout layout = layOut(renderer, row.text);
         const render::TextElement& element = layout.texts.at(0);
         const render::TextBlock& block = element.block;
@@ -130,10 +136,8 @@ TEST(Drawing, EverySymbologyTakesWhatItCanEncodeAndReadsBack) {
     };
     for (const BarcodeRow& row : rows) {
         SCOPED_TRACE(row.row);
-        auto renderer = rendererFor(Json::array({{{"number", 1}, {"type", "barcode"}, {"symbology", row.symbology},
-                                                  {"xMm", 2}, {"yMm", 2}, {"widthMm", row.rotation % 180 ? 36 : 56},
-                                                  {"heightMm", row.rotation % 180 ? 36 : 25},
-                                                  {"rotation", row.rotation}}}));
+        auto renderer = rendererFor(field("barcode", row.rotation % 180 ? 36 : 56, row.rotation % 180 ? 36 : 25,
+                                          row.rotation, R"("symbology": ")" + std::string(row.symbology) + R"(")"));
         std::string why;
         const auto content = renderer.content({{1, row.text}}, &why);
         ASSERT_EQ(content.ok(), !row.encoded.empty()) << why;
@@ -149,8 +153,7 @@ TEST(Drawing, EverySymbologyTakesWhatItCanEncodeAndReadsBack) {
             EXPECT_EQ(scanned[0].data, row.scanned);
         }
     }
-    auto renderer = rendererFor(Json::array({{{"number", 1}, {"type", "barcode"}, {"symbology", "EAN13"}, {"xMm", 2},
-                                              {"yMm", 2}, {"widthMm", 56}, {"heightMm", 25}, {"rotation", 0}}}));
+    auto renderer = rendererFor(field("barcode", 56, 25, 0, R"("symbology": "EAN13")"));
     const auto empty = renderer.content({{1, ""}});
     ASSERT_TRUE(empty.ok()) << "an empty barcode field draws nothing";
     EXPECT_FALSE(empty.value().fields.at(0).symbol);
@@ -158,7 +161,7 @@ TEST(Drawing, EverySymbologyTakesWhatItCanEncodeAndReadsBack) {
 
 struct StaticRow {
     int row;
-    Json element;
+    std::string element;
     double blackXMm, blackYMm;
     double whiteXMm, whiteYMm;
 };
@@ -178,29 +181,25 @@ TEST(Drawing, StaticElementsCoverTheirDotsAndImagesAreThresholded) {
     std::filesystem::create_directories(folder);
     writeHalfBlackPng(folder / "half.png");
     const std::vector<StaticRow> rows{
-        {1, {{"type", "box"}, {"xMm", 10}, {"yMm", 10}, {"widthMm", 20}, {"heightMm", 10}, {"lineWidthMm", 0.5}},
-         10.2, 15, 20, 15},
-        {2, {{"type", "box"}, {"xMm", 10}, {"yMm", 10}, {"widthMm", 20}, {"heightMm", 10}, {"fill", true}}, 20, 15, 31, 15},
-        {3, {{"type", "line"}, {"xMm", 5}, {"yMm", 20}, {"x2Mm", 55}, {"y2Mm", 20}, {"lineWidthMm", 0.5}}, 30, 20, 30, 21},
-        {4, {{"type", "line"}, {"xMm", 30}, {"yMm", 5}, {"x2Mm", 30}, {"y2Mm", 35}}, 30, 10, 31, 10},
-        {5, {{"type", "line"}, {"xMm", 0}, {"yMm", 0}, {"x2Mm", 60}, {"y2Mm", 40}, {"lineWidthMm", 1}}, 30, 20, 30, 30},
-        {6, {{"type", "image"}, {"xMm", 10}, {"yMm", 10}, {"widthMm", 20}, {"heightMm", 20}, {"file", "half.png"}},
-         12, 20, 28, 20},
+        {1, R"({"type": "box", "xMm": 10, "yMm": 10, "widthMm": 20, "heightMm": 10, "lineWidthMm": 0.5})", 10.2, 15, 20, 15},
+        {2, R"({"type": "box", "xMm": 10, "yMm": 10, "widthMm": 20, "heightMm": 10, "fill": true})", 20, 15, 31, 15},
+        {3, R"({"type": "line", "xMm": 5, "yMm": 20, "x2Mm": 55, "y2Mm": 20, "lineWidthMm": 0.5})", 30, 20, 30, 21},
+        {4, R"({"type": "line", "xMm": 30, "yMm": 5, "x2Mm": 30, "y2Mm": 35})", 30, 10, 31, 10},
+        {5, R"({"type": "line", "xMm": 0, "yMm": 0, "x2Mm": 60, "y2Mm": 40, "lineWidthMm": 1})", 30, 20, 30, 30},
+        {6, R"({"type": "image", "xMm": 10, "yMm": 10, "widthMm": 20, "heightMm": 20, "file": "half.png"})", 12, 20, 28, 20},
     };
     const auto dot = [](double mm) { return render::mmToDots(mm, kDpi); };
     for (const StaticRow& row : rows) {
         SCOPED_TRACE(row.row);
-        auto renderer = rendererFor(Json::array(), Json::array({row.element}), folder);
+        auto renderer = rendererFor("[]", "[" + row.element + "]", folder);
         const render::Raster raster = renderer.paint(layOut(renderer, ""));
         EXPECT_TRUE(raster.isBlack(dot(row.blackXMm), dot(row.blackYMm)));
         EXPECT_FALSE(raster.isBlack(dot(row.whiteXMm), dot(row.whiteYMm)));
     }
     std::ofstream(folder / "not.png") << "not a picture";
     for (const char* file : {"missing.png", "not.png"}) {
-        auto format = bcpctrl::parseLabelFormat(
-            Json{{"usePrinter", 1}, {"label", {{"widthMm", 60}, {"heightMm", 40}}}, {"fields", Json::array()},
-                 {"static", {{{"type", "image"}, {"xMm", 1}, {"yMm", 1}, {"widthMm", 5}, {"heightMm", 5}, {"file", file}}}}}
-                .dump());
+        auto format = formatWith(
+            "[]", R"([{"type": "image", "xMm": 1, "yMm": 1, "widthMm": 5, "heightMm": 5, "file": ")" + std::string(file) + R"("}])");
         format.value().directory = folder;
         EXPECT_EQ(render::LabelRenderer::create(format.value(), render::Fonts::loadWhenNeeded()).error(),
                   bcpctrl::ErrorNumber::FormatUnreadable)
