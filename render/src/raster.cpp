@@ -79,25 +79,25 @@ void clearCoverage(cairo_surface_t* surface, const DotRect& area) {
 
 void addCoverage(cairo_surface_t* surface, const DotRect& area, Raster& raster) {
     static_assert(std::endian::native == std::endian::little, "eight coverage bytes are read as one word");
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
     cairo_surface_flush(surface);
     const DotRect aligned = byteAligned(surface, {area.xDots, area.yDots, area.widthDots,
                                                   std::min(area.heightDots, raster.heightDots - area.yDots)});
     const unsigned char* data = cairo_image_surface_get_data(surface);
     const auto stride = index(cairo_image_surface_get_stride(surface));
-    const std::size_t lastByte = raster.strideBytes - 1;
+    const std::size_t firstByte = index(aligned.xDots / 8);
+    const std::size_t endByte = std::min(index(aligned.rightDots() / 8), raster.strideBytes);
+    // Dots past the label's right edge stay white, whatever was painted beyond it.
     const auto keepInLastByte = static_cast<std::uint8_t>(0xFFu << ((8 - raster.widthDots % 8) % 8));
     for (int y = aligned.yDots; y < aligned.bottomDots(); ++y) {
         const unsigned char* from = data + index(y) * stride;
         std::uint8_t* to = raster.bits.data() + index(y) * raster.strideBytes;
-        for (int x = aligned.xDots; x < aligned.rightDots(); x += 8) {
-            const std::size_t byte = index(x / 8);
-            if (byte > lastByte) break;
+        for (std::size_t byte = firstByte; byte < endByte; ++byte) {
             std::uint64_t eight = 0;
-            std::memcpy(&eight, from + index(x), sizeof eight);
-            if ((eight & 0x8080808080808080ULL) == 0) continue;  // most of a label is white
-            const std::uint8_t dots = kReversedBits[highBits(eight)];
-            to[byte] |= byte == lastByte ? static_cast<std::uint8_t>(dots & keepInLastByte) : dots;
+            std::memcpy(&eight, from + byte * 8, sizeof eight);
+            if ((eight & kHighBits) != 0) to[byte] |= kReversedBits[highBits(eight)];  // most of a label is white
         }
+        if (endByte == raster.strideBytes && endByte > firstByte) to[endByte - 1] &= keepInLastByte;
     }
 }
 
