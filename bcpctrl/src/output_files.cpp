@@ -114,10 +114,10 @@ std::optional<PictureFolder> PictureFolder::claimNextJob(const fs::path& folder)
     return std::nullopt;
 }
 
-bool PictureFolder::writeLabel(const LabelToPrint& label, int dotsPerInch, int firstLabel) const {
+bool PictureFolder::writeLabel(const LabelToPrint& label, int dotsPerInch, int firstLabel) {
     if (label.renderer == nullptr || label.content == nullptr) return false;
     const render::LabelLayout layout = label.renderer->layOut(*label.content, dotsPerInch);
-    const std::string png = render::encodePng(label.renderer->paint(layout));
+    const std::string_view png = encoder_->encode(label.renderer->paint(layout));
     for (int copy = 0; copy < label.copies; ++copy) {
         if (!writeWholeFile(jobFolder_ / numbered("label-", firstLabel + copy, 5, ".png"), png)) return false;
     }

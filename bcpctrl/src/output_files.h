@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "bcpctrl/printer.h"
+#include "render/png.h"
 
 namespace bcpctrl {
 
@@ -46,13 +47,15 @@ public:
     static std::optional<PictureFolder> claimNextJob(const std::filesystem::path& folder);
 
     // The label's pictures at `dotsPerInch`, one per copy, numbered from `firstLabel`.
-    bool writeLabel(const LabelToPrint& label, int dotsPerInch, int firstLabel) const;
+    bool writeLabel(const LabelToPrint& label, int dotsPerInch, int firstLabel);
     const std::filesystem::path& jobFolder() const { return jobFolder_; }
 
 private:
-    explicit PictureFolder(std::filesystem::path jobFolder) : jobFolder_(std::move(jobFolder)) {}
+    explicit PictureFolder(std::filesystem::path jobFolder)
+        : jobFolder_(std::move(jobFolder)), encoder_(std::make_unique<render::PngEncoder>()) {}
 
     std::filesystem::path jobFolder_;
+    std::unique_ptr<render::PngEncoder> encoder_;  // its buffers serve the whole job
 };
 
 }  // namespace bcpctrl
