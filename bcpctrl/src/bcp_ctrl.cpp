@@ -30,9 +30,20 @@ FieldValues defaultValuesOf(const LabelFormat& format) {
 BcpCtrl::BcpCtrl(BcpCtrlOptions options)
     : options_(std::move(options)),
       trace_(CallTrace::fromEnvironment(options_.environment)),
-      fonts_(options_.fonts                ? options_.fonts
-             : options_.prepareFontsEarly ? render::Fonts::startLoading()
-                                          : render::Fonts::loadWhenNeeded()) {}
+      fonts_(fontsFor(options_)) {}
+
+// Fonts cost a program's start about as much as its window: a job that draws has them set
+// up beside the window, a job that only writes lines never pays for them.
+std::shared_ptr<render::Fonts> BcpCtrl::fontsFor(const BcpCtrlOptions& options) const {
+    if (options.fonts) {
+        return options.fonts;
+    }
+    const bool draws = options.prepareFontsEarly && [this] {
+        const auto list = printerList();
+        return list.ok() && list.value().anyDrawsLabels();
+    }();
+    return draws ? render::Fonts::startLoading() : render::Fonts::loadWhenNeeded();
+}
 
 void BcpCtrl::setPortSetting(const std::string& portSetting) {
     portSetting_ = portSetting;

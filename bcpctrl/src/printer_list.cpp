@@ -95,6 +95,12 @@ const PrinterEntry* PrinterList::find(const PortAddress& address) const {
     return findByName(serialPorts, std::get<SerialPort>(address).portName);
 }
 
+bool PrinterList::anyDrawsLabels() const {
+    const auto draws = [](const auto& named) { return named.second->drawsLabels(); };
+    return std::any_of(printers.begin(), printers.end(), draws) ||
+           std::any_of(serialPorts.begin(), serialPorts.end(), draws);
+}
+
 Outcome<PrinterList> parsePrinterList(std::string_view jsonText) {
     const Json document = parseWithoutThrowing(jsonText);
     if (document.is_discarded()) {

@@ -53,13 +53,12 @@ void reportNoControl(frame::Window& window) {
                                          frame::MessageIcon::Exclamation, frame::MessageButtons::Ok});
 }
 
-// The same job in either place: create the control, load the command line, then let
-// `show` run the job (the window runs it on activation, the console at once).
+// The same job in either place: load the command line, then let `show` run the job (the
+// window runs it on activation, the console at once).
 template <typename Connect, typename Show>
-int runJob(const frame::Edition& edition, frame::Window& window, const std::string& commandLine, Connect connect,
-           Show show) {
-    const auto control = createControl();
-    if (!control) {
+int runJob(const frame::Edition& edition, frame::Window& window, bcpctrl::BcpCtrl* control,
+           const std::string& commandLine, Connect connect, Show show) {
+    if (control == nullptr) {
         reportNoControl(window);
         return kExitFailed;
     }
@@ -72,14 +71,17 @@ int runJob(const frame::Edition& edition, frame::Window& window, const std::stri
 int runConsole(const frame::Edition& edition, const std::string& commandLine) {
     installInterruptHandler();
     ConsoleWindow window(std::cerr, std::cin, interruptCount);
+    const auto control = createControl();
     return runJob(
-        edition, window, commandLine,
+        edition, window, control.get(), commandLine,
         [&window](frame::IssuingForm& form) { window.onStopClicked = [&form] { form.cmdStop_Click(); }; },
         [](frame::IssuingForm& form) { form.Form_Activate(); });
 }
 
 int runWindowed(const frame::Edition& edition, std::string_view windowName, const std::string& commandLine,
                 char* programName) {
+    // The control first: it sets its fonts up while Qt starts and the window opens.
+    const auto control = createControl();
     // Qt sees only the program name: job arguments are never taken for Qt options.
     int qtArgc = 1;
     char* qtArgv[] = {programName, nullptr};
@@ -87,7 +89,7 @@ int runWindowed(const frame::Edition& edition, std::string_view windowName, cons
     QApplication::setQuitOnLastWindowClosed(false);
     QtWindow window(QString::fromUtf8(windowName.data(), static_cast<qsizetype>(windowName.size())));
     return runJob(
-        edition, window, commandLine,
+        edition, window, control.get(), commandLine,
         [&window](frame::IssuingForm& form) {
             window.widget().onStopClicked = [&form] { form.cmdStop_Click(); };
             window.widget().onActivate = [&form] { form.Form_Activate(); };

@@ -32,7 +32,8 @@ struct BcpCtrlOptions {
     // The fonts labels are drawn with; when empty, the control sets them up itself.
     std::shared_ptr<render::Fonts> fonts;
     // Set the fonts up on a worker thread from the start, so that they are ready when a
-    // program's window has opened; otherwise at the first label drawn.
+    // program's window has opened, if the printer list has a destination that draws;
+    // otherwise at the first label drawn.
     bool prepareFontsEarly = false;
 };
 
@@ -66,6 +67,7 @@ private:
     IssueAnswer issue(std::int16_t copies, std::int16_t cut);
     frame::ResultCode closePort();
 
+    std::shared_ptr<render::Fonts> fontsFor(const BcpCtrlOptions& options) const;
     Outcome<std::filesystem::path> systemDirectory() const;
     Outcome<PrinterList> printerList() const;
     Outcome<LabelFormat> readUsableFormat(const std::string& formatName) const;

@@ -89,6 +89,9 @@ public:
     virtual PortOpening open(const PortContext& port) const = 0;
     // The answer LoadFormat gives in place of loading, for entries that play one.
     virtual std::optional<frame::ResultCode> simulatedLoadFormatAnswer() const { return std::nullopt; }
+    // Whether this destination draws its labels (pictures, PDF, raster), so that a
+    // program may set the fonts up while its window opens.
+    virtual bool drawsLabels() const { return false; }
 };
 
 }  // namespace bcpctrl
