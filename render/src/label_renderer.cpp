@@ -27,37 +27,6 @@ using bcpctrl::StaticType;
 constexpr std::uintmax_t kMaxImageFileBytes = 16 * 1024 * 1024;
 constexpr int kThreshold = 128;  // image pixels darker than half grey, and opaque, print
 
-struct CachedEncoding {
-    bool valid = false;
-    std::string text;
-    Encoding encoding;
-    bool fits = false;
-};
-
-struct CachedText {
-    int dotsPerInch = 0;
-    std::string text;
-    std::optional<TextElement> element;
-};
-
-struct CachedBarcode {
-    int dotsPerInch = 0;
-    std::shared_ptr<const EncodedSymbol> symbol;
-    std::optional<BarcodeElement> element;
-};
-
-// The fixed layer painted once: static elements and the fields at their default text.
-struct FixedLayer {
-    int dotsPerInch = 0;
-    std::vector<std::int16_t> fields;
-    Raster raster;
-};
-
-struct CachedStatics {
-    int dotsPerInch = 0;
-    std::vector<StaticDrawing> drawings;
-};
-
 bool isDark(std::uint32_t argb) {
     const std::uint32_t alpha = argb >> 24;
     if (alpha < kThreshold) return false;
@@ -168,6 +137,37 @@ std::string symbologyName(bcpctrl::Symbology symbology) {
 }  // namespace
 
 struct LabelRenderer::State {
+    struct CachedEncoding {
+        bool valid = false;
+        std::string text;
+        Encoding encoding;
+        bool fits = false;
+    };
+
+    struct CachedText {
+        int dotsPerInch = 0;
+        std::string text;
+        std::optional<TextElement> element;
+    };
+
+    struct CachedBarcode {
+        int dotsPerInch = 0;
+        std::shared_ptr<const EncodedSymbol> symbol;
+        std::optional<BarcodeElement> element;
+    };
+
+    // The fixed layer painted once: static elements and the fields at their default text.
+    struct FixedLayer {
+        int dotsPerInch = 0;
+        std::vector<std::int16_t> fields;
+        Raster raster;
+    };
+
+    struct CachedStatics {
+        int dotsPerInch = 0;
+        std::vector<StaticDrawing> drawings;
+    };
+
     bcpctrl::LabelFormat format;
     std::shared_ptr<Fonts> fonts;
     std::vector<std::shared_ptr<const Raster>> images;  // by static element; empty for lines and boxes
@@ -311,7 +311,7 @@ bcpctrl::Outcome<LabelContent> LabelRenderer::content(const bcpctrl::FieldValues
         const std::string& value = valueOf(values, field);
         FieldContent fieldContent{validUtf8(value), value == field.defaultText, nullptr};
         if (field.type == FieldType::Barcode && !fieldContent.text.empty()) {
-            CachedEncoding& cached = state_->encodings[i];
+            State::CachedEncoding& cached = state_->encodings[i];
             if (!cached.valid || cached.text != fieldContent.text) {
                 cached = {true, fieldContent.text, encodeSymbol(*field.symbology, fieldContent.text), false};
                 const Placement checked = placementOf(field, kCheckDotsPerInch);
