@@ -43,10 +43,12 @@ struct Folder {
     ~Folder() { fs::remove_all(root); }
     bcpctrl::BcpCtrlOptions options() const {
         const std::string directory = root.string();
-        return {"C:\\BcpCtrl", [directory](const std::string& name) -> std::optional<std::string> {
-                    if (name == bcpctrl::kSystemDirVariable) return directory;
-                    return std::nullopt;  // no call log
-                }};
+        bcpctrl::BcpCtrlOptions options;
+        options.environment = [directory](const std::string& name) -> std::optional<std::string> {
+            if (name == bcpctrl::kSystemDirVariable) return directory;
+            return std::nullopt;  // no call log
+        };
+        return options;
     }
     std::string jobLine() const {
         std::string data = (root / "NYUKA.DAT").string();

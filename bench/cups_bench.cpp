@@ -50,12 +50,13 @@ struct Bench {
     }
     bcpctrl::BcpCtrlOptions options() const {
         const std::string folder = system.string();
-        return {"C:\\BcpCtrl",
-                [folder](const std::string& name) -> std::optional<std::string> {
-                    if (name == bcpctrl::kSystemDirVariable) return folder;
-                    return std::nullopt;
-                },
-                std::make_shared<testing_support::PatternPictures>()};
+        bcpctrl::BcpCtrlOptions options;
+        options.environment = [folder](const std::string& name) -> std::optional<std::string> {
+            if (name == bcpctrl::kSystemDirVariable) return folder;
+            return std::nullopt;
+        };
+        options.pictures = std::make_shared<testing_support::PatternPictures>();
+        return options;
     }
     bool waitForLabels(long count) const {
         return device->waitFor([count](const std::string& bytes) { return labelsIn(bytes) >= count; },
@@ -142,8 +143,8 @@ std::string rasterDocument(int pages) {
     for (int page = 0; page < pages; ++page) {
         cups_page_header2_t header{};
         header.HWResolution[0] = header.HWResolution[1] = kDotsPerInch;
-        header.cupsWidth = static_cast<unsigned>(bcpctrl::dotsFor(100.0, kDotsPerInch));
-        header.cupsHeight = static_cast<unsigned>(bcpctrl::dotsFor(70.0, kDotsPerInch));
+        header.cupsWidth = static_cast<unsigned>(render::mmToDots(100.0, kDotsPerInch));
+        header.cupsHeight = static_cast<unsigned>(render::mmToDots(70.0, kDotsPerInch));
         header.PageSize[0] = header.cupsWidth * 72 / kDotsPerInch;
         header.PageSize[1] = header.cupsHeight * 72 / kDotsPerInch;
         header.cupsBitsPerColor = header.cupsBitsPerPixel = 1;

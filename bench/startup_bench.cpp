@@ -70,17 +70,19 @@ Timing timeRun(const std::vector<std::string>& arguments, const std::vector<std:
     return timing;
 }
 
+// With `pictures`, the virtual printer draws every label to a PNG before its JSON line.
 struct JobFolder {
     fs::path root = fs::temp_directory_path() / ("startup-bench-" + std::to_string(::getpid()));
-    JobFolder() {
+    explicit JobFolder(bool pictures) {
         fs::create_directories(root / "BcpCtrl" / "output");
         fs::copy(fs::path(MOKUREN_SAMPLES_DIR) / "BcpCtrl" / "formats", root / "BcpCtrl" / "formats");
         std::ofstream(root / "BcpCtrl" / "printers.json")
-            << R"({"printers": {"TEC B-374": {"type": "virtual", "output": "output/labels.jsonl"}}})";
+            << R"({"printers": {"TEC B-374": {"type": "virtual", "output": "output/labels.jsonl")"
+            << (pictures ? R"(, "images": "output/images")" : "") << "}}}";
         std::ofstream data(root / "NYUKA_LOT.DAT", std::ios::binary);
         for (int i = 1; i <= 100; ++i) {
-            // CP932: ケース, 倉庫1.
-            data << "LOT" << i << ",4901234567894,2026/12/07,12,\x83\x50\x81\x5b\x83\x58,2027/06/30,A-01,"
+            // Lot, product (CP932 ケース), JAN, dates, quantity, supplier, place (CP932 倉庫1), remarks.
+            data << "LOT" << i << ",\x83\x50\x81\x5b\x83\x58,4901234567894,2026/12/07,2027/06/30,12,A-01,"
                  << "\x91\x71\x8c\xc9\x31,-\r\n";
         }
     }
@@ -88,7 +90,7 @@ struct JobFolder {
 };
 
 void BM_GoodsStartupBesideMinimalQt(benchmark::State& state) {
-    const JobFolder folder;
+    const JobFolder folder(state.range(0) != 0);
     const fs::path output = folder.root / "BcpCtrl" / "output" / "labels.jsonl";
     const std::vector<std::string> environment{"QT_QPA_PLATFORM=offscreen", "HOME=/tmp", "XDG_RUNTIME_DIR=/tmp",
                                                "BCPCTRL_SYSTEM_DIR=" + (folder.root / "BcpCtrl").string()};
@@ -116,7 +118,8 @@ void BM_GoodsStartupBesideMinimalQt(benchmark::State& state) {
     state.counters["exit_ratio"] = goods.exitMs / minimalMs;
     state.counters["first_label_ratio"] = goods.firstLabelMs / minimalMs;
 }
-BENCHMARK(BM_GoodsStartupBesideMinimalQt)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
+// Argument 1: the labels are drawn (PNG pictures); 0: JSON lines only.
+BENCHMARK(BM_GoodsStartupBesideMinimalQt)->Arg(0)->Arg(1)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

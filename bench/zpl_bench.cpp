@@ -13,12 +13,13 @@
 #include <random>
 
 #include "bcpctrl/label_pictures.h"
+#include "render/layout.h"
 #include "bcpctrl/label_format.h"
 #include "bcpctrl/zpl_label_encoder.h"
 
 namespace {
 
-using bcpctrl::dotsFor;
+using render::mmToDots;
 
 constexpr int kDotsPerInch = 203;
 constexpr double kBitsPerByteAt8E1 = 11.0;
@@ -45,8 +46,8 @@ private:
 };
 
 Box boxOf(const bcpctrl::LabelField& field) {
-    return {dotsFor(field.xMm, kDotsPerInch), dotsFor(field.yMm, kDotsPerInch),
-            dotsFor(field.widthMm, kDotsPerInch), dotsFor(field.heightMm, kDotsPerInch)};
+    return {mmToDots(field.xMm, kDotsPerInch), mmToDots(field.yMm, kDotsPerInch),
+            mmToDots(field.widthMm, kDotsPerInch), mmToDots(field.heightMm, kDotsPerInch)};
 }
 
 // Characters of the font's size, each a few strokes, across two thirds of the box.
@@ -85,8 +86,8 @@ void drawBarcode(Canvas& canvas, const bcpctrl::LabelField& field, std::mt19937&
 }
 
 render::Raster syntheticLabel(const bcpctrl::LabelFormat& format) {
-    render::Raster raster = render::Raster::blank(dotsFor(format.widthMm, kDotsPerInch),
-                                                 dotsFor(format.heightMm, kDotsPerInch), kDotsPerInch);
+    render::Raster raster = render::Raster::blank(mmToDots(format.widthMm, kDotsPerInch),
+                                                 mmToDots(format.heightMm, kDotsPerInch), kDotsPerInch);
     Canvas canvas(raster);
     std::mt19937 random(42);
     for (const bcpctrl::LabelField& field : format.fields) {
@@ -143,8 +144,8 @@ render::Raster textPicture(const bcpctrl::LabelField& field, std::mt19937& rando
     bcpctrl::LabelField atOrigin = field;
     atOrigin.xMm = 0.0;
     atOrigin.yMm = 0.0;
-    render::Raster raster = render::Raster::blank(dotsFor(field.widthMm, kDotsPerInch),
-                                                 dotsFor(field.heightMm, kDotsPerInch), kDotsPerInch);
+    render::Raster raster = render::Raster::blank(mmToDots(field.widthMm, kDotsPerInch),
+                                                 mmToDots(field.heightMm, kDotsPerInch), kDotsPerInch);
     Canvas canvas(raster);
     drawText(canvas, atOrigin, random);
     return raster;
@@ -171,7 +172,7 @@ std::string nativeLabel(const bcpctrl::LabelFormat& format, bcpctrl::zpl::Graphi
             fields += graphicField(textPicture(field, random), {box.x, box.y, false}, GraphicCompression::Z64);
         }
     }
-    return downloads + formatStart(dotsFor(format.widthMm, kDotsPerInch), dotsFor(format.heightMm, kDotsPerInch)) +
+    return downloads + formatStart(mmToDots(format.widthMm, kDotsPerInch), mmToDots(format.heightMm, kDotsPerInch)) +
            fields + formatEnd(1, false, false);
 }
 

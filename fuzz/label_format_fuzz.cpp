@@ -15,7 +15,7 @@ std::string libraryLine(int labelNumber, const std::map<std::int16_t, std::strin
     for (const auto& [number, text] : values) {
         if (!text.empty()) fields[std::to_string(number)] = text;
     }
-    const nlohmann::ordered_json line{{"label", labelNumber}, {"fields", fields}};
+    const nlohmann::ordered_json line{{"label", labelNumber}, {"copies", 1}, {"cut", false}, {"fields", fields}};
     return line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
@@ -36,6 +36,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(found != nullptr && found->number == field.number);
         values.emplace(field.number, field.defaultText);
     }
-    FUZZ_CHECK(bcpctrl::labelLine(1, values) == libraryLine(1, values));
+    FUZZ_CHECK(bcpctrl::labelLine(1, 1, false, values) == libraryLine(1, values));
     return 0;
 }

@@ -29,7 +29,22 @@ FieldValues defaultValuesOf(const LabelFormat& format) {
 }  // namespace
 
 BcpCtrl::BcpCtrl(BcpCtrlOptions options)
-    : options_(std::move(options)), trace_(CallTrace::fromEnvironment(options_.environment)) {}
+    : options_(std::move(options)),
+      trace_(CallTrace::fromEnvironment(options_.environment)),
+      fonts_(fontsFor(options_)) {}
+
+// Fonts cost a program's start about as much as its window: a job that draws has them set
+// up beside the window, a job that only writes lines never pays for them.
+std::shared_ptr<render::Fonts> BcpCtrl::fontsFor(const BcpCtrlOptions& options) const {
+    if (options.fonts) {
+        return options.fonts;
+    }
+    const bool draws = options.prepareFontsEarly && [this] {
+        const auto list = printerList();
+        return list.ok() && list.value().anyDrawsLabels();
+    }();
+    return draws ? render::Fonts::startLoading() : render::Fonts::loadWhenNeeded();
+}
 
 void BcpCtrl::setPortSetting(const std::string& portSetting) {
     portSetting_ = portSetting;
@@ -114,6 +129,7 @@ const LabelFormat* BcpCtrl::loadedFormat() const { return format_ ? &*format_ : 
 
 ResultCode BcpCtrl::loadFormat(const std::string& formatName) {
     format_.reset();
+    renderer_.reset();
     fieldValues_.clear();
     if (const auto simulated = simulatedLoadFormatAnswer()) {
         return *simulated;
@@ -122,8 +138,13 @@ ResultCode BcpCtrl::loadFormat(const std::string& formatName) {
     if (!format.ok()) {
         return resultCodeOf(*format.error());
     }
+    auto renderer = render::LabelRenderer::create(format.value(), fonts_);
+    if (!renderer.ok()) {
+        return resultCodeOf(*renderer.error());  // an image of the format is unreadable
+    }
     fieldValues_ = defaultValuesOf(format.value());
     format_ = std::move(format.value());
+    renderer_ = std::move(renderer.value());
     return kSuccess;
 }
 
@@ -166,15 +187,27 @@ ResultCode BcpCtrl::setField(std::int16_t labelField, const std::string& text) {
     return kSuccess;
 }
 
-// The first number is the number of copies, the second asks for a cut after them.
+// A label whose barcode cannot be drawn never reaches a printer: every kind of printer
+// is spared that check, and nothing of the label is written anywhere.
 IssueAnswer BcpCtrl::issue(std::int16_t copies, std::int16_t cut) {
+    if (copies < kFewestCopies || copies > kMostCopies) {
+        return {resultCodeOf(ErrorNumber::CopiesOutOfRange), ""};
+    }
+    if (cut != 0 && cut != 1) {
+        return {resultCodeOf(ErrorNumber::CutOutOfRange), ""};
+    }
     if (!printer_) {
         return {resultCodeOf(ErrorNumber::PortNotOpen), ""};
     }
     if (!format_) {
         return {resultCodeOf(ErrorNumber::NoFormatLoaded), ""};
     }
-    return printer_->issue(LabelToPrint{*format_, fieldValues_, copies, cut != 0}, pendingEvents_);
+    const auto content = renderer_->content(fieldValues_);
+    if (!content.ok()) {
+        return {resultCodeOf(*content.error()), ""};
+    }
+    return printer_->issue(LabelToPrint{*format_, fieldValues_, copies, cut == 1, &content.value(), &*renderer_},
+                           pendingEvents_);
 }
 
 ResultCode BcpCtrl::closePort() {

@@ -373,7 +373,7 @@ PortOpening CupsEntry::open(const PortContext& port) const {
     if (connection.http() == nullptr) return {resultCodeOf(ErrorNumber::CommunicationError), nullptr};
     auto profile = cups::inspectQueue(connection, queue);
     if (!profile.ok()) return {resultCodeOf(*profile.error()), nullptr};
-    auto pictures = port.pictures ? port.pictures : blankLabelPictures();
+    auto pictures = port.pictures ? port.pictures : drawnLabelPictures();
     return {kSuccess, std::make_unique<CupsPrinter>(std::move(profile.value()), target, std::move(connection),
                                                     std::move(pictures))};
 }

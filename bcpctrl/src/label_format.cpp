@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "json_reading.h"
+#include "static_elements.h"
 
 namespace bcpctrl {
 namespace {
@@ -122,6 +123,9 @@ void readOptionalFieldKeys(const Json& value, LabelField& field) {
     if (const Json* humanReadable = optionalMember(value, "humanReadable")) {
         field.humanReadable = readBool(*humanReadable);
     }
+    if (const Json* wrap = optionalMember(value, "wrap")) {
+        field.wrap = readBool(*wrap);
+    }
 }
 
 LabelField readField(const Json& value) {
@@ -149,6 +153,7 @@ LabelFormat readFormat(const Json& document) {
     for (const Json& field : requireArray(member(document, "fields"))) {
         format.fields.push_back(readField(field));
     }
+    format.statics = static_elements::readStaticElements(document);
     format.indexFields();
     return format;
 }
@@ -199,7 +204,11 @@ Outcome<LabelFormat> readLabelFormatFile(const std::filesystem::path& file) {
     if (!text) {
         return ErrorNumber::FormatUnreadable;
     }
-    return parseLabelFormat(*text);
+    auto format = parseLabelFormat(*text);
+    if (format.ok()) {
+        format.value().directory = file.parent_path();
+    }
+    return format;
 }
 
 std::optional<ErrorNumber> findLayoutError(const LabelFormat& format) {
@@ -210,6 +219,11 @@ std::optional<ErrorNumber> findLayoutError(const LabelFormat& format) {
     for (const LabelField& field : format.fields) {
         const bool numberUsable = field.number >= 1 && seenNumbers.insert(field.number).second;
         if (!numberUsable || !boxFitsLabel(field, format)) {
+            return ErrorNumber::FormatLayoutError;
+        }
+    }
+    for (const StaticElement& element : format.statics) {
+        if (!static_elements::insideLabel(element, format)) {
             return ErrorNumber::FormatLayoutError;
         }
     }

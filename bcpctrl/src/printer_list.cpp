@@ -15,10 +15,12 @@ using namespace json_reading;
 using namespace printer_kinds;
 
 // The "type" of an entry names its kind.
-constexpr std::array<std::pair<std::string_view, EntryReader>, 3> kPrinterKinds{{
+constexpr std::array<std::pair<std::string_view, EntryReader>, 5> kPrinterKinds{{
     {"virtual", readVirtualEntry},
     {"cups", readCupsEntry},
     {"zpl", readZplEntry},
+    {"image", readImageEntry},
+    {"pdf", readPdfEntry},
 }};
 
 std::unique_ptr<const PrinterEntry> readEntry(const Json& entry) {
@@ -67,6 +69,18 @@ std::filesystem::path readListedFile(const Json& value) {
     return file;
 }
 
+int readDotsPerInch(const Json& entry) {
+    const Json* value = optionalMember(entry, "dpi");
+    if (value == nullptr) {
+        return render::kDefaultDotsPerInch;
+    }
+    const std::int64_t dotsPerInch = readInteger(*value);
+    if (dotsPerInch < render::kLowestDotsPerInch || dotsPerInch > render::kHighestDotsPerInch) {
+        throw JsonShapeError{};
+    }
+    return static_cast<int>(dotsPerInch);
+}
+
 }  // namespace printer_kinds
 
 std::optional<std::filesystem::path> PortContext::outputPath(const std::filesystem::path& listed) const {
@@ -83,6 +97,12 @@ const PrinterEntry* PrinterList::find(const PortAddress& address) const {
         return findByName(printers, driver->printerName);
     }
     return findByName(serialPorts, std::get<SerialPort>(address).portName);
+}
+
+bool PrinterList::anyDrawsLabels() const {
+    const auto draws = [](const auto& named) { return named.second->drawsLabels(); };
+    return std::any_of(printers.begin(), printers.end(), draws) ||
+           std::any_of(serialPorts.begin(), serialPorts.end(), draws);
 }
 
 Outcome<PrinterList> parsePrinterList(std::string_view jsonText) {

@@ -9,6 +9,7 @@
 
 #include "bcpctrl/result_codes.h"
 #include "json_text.h"
+#include "output_files.h"
 #include "printer_kinds.h"
 
 namespace bcpctrl {
@@ -114,6 +115,10 @@ namespace printer_kinds {
 std::unique_ptr<const PrinterEntry> readVirtualEntry(const Json& entry) {
     auto virtualEntry = std::make_unique<VirtualEntry>();
     virtualEntry->output = readListedFile(member(entry, "output"));
+    if (const Json* images = optionalMember(entry, "images")) {
+        virtualEntry->images = readListedFile(*images);
+    }
+    virtualEntry->dotsPerInch = readDotsPerInch(entry);
     virtualEntry->simulation = readSimulation(entry);
     return virtualEntry;
 }
@@ -130,13 +135,24 @@ PortOpening VirtualEntry::open(const PortContext& port) const {
         return {resultCodeOf(ErrorNumber::PortCannotBeOpened), nullptr};
     }
     const bool isSerialPort = std::holds_alternative<SerialPort>(port.address);
-    return {kSuccess, std::make_unique<VirtualPrinter>(std::move(*file), simulation, isSerialPort)};
+    if (images.empty()) {
+        return {kSuccess, std::make_unique<VirtualPrinter>(std::move(*file), simulation, isSerialPort)};
+    }
+    const auto folder = port.outputPath(images);
+    auto pictures = folder ? PictureFolder::claimNextJob(*folder) : std::nullopt;
+    if (!pictures) {
+        return {resultCodeOf(ErrorNumber::PortCannotBeOpened), nullptr};
+    }
+    return {kSuccess, std::make_unique<VirtualPrinter>(std::move(*file), simulation, isSerialPort,
+                                                       std::make_unique<PictureFolder>(std::move(*pictures)),
+                                                       dotsPerInch)};
 }
 
-std::string labelLine(int labelNumber, const FieldValues& values) {
+std::string labelLine(int labelNumber, int copies, bool cut, const FieldValues& values) {
     // Written directly rather than through a JSON object, whose keyed inserts would make
     // a label of n fields cost n squared.
-    std::string line = "{\"label\":" + std::to_string(labelNumber) + ",\"fields\":{";
+    std::string line = "{\"label\":" + std::to_string(labelNumber) + ",\"copies\":" + std::to_string(copies) +
+                       ",\"cut\":" + (cut ? "true" : "false") + ",\"fields\":{";
     bool first = true;
     for (const auto& [number, text] : values) {
         if (text.empty()) {
@@ -152,10 +168,15 @@ std::string labelLine(int labelNumber, const FieldValues& values) {
     return line;
 }
 
-VirtualPrinter::VirtualPrinter(AppendFile output, Simulation simulation, bool isSerialPort)
+VirtualPrinter::VirtualPrinter(AppendFile output, Simulation simulation, bool isSerialPort,
+                               std::unique_ptr<PictureFolder> pictures, int dotsPerInch)
     : output_(std::move(output)),
       simulation_(std::move(simulation)),
+      pictures_(std::move(pictures)),
+      dotsPerInch_(dotsPerInch),
       confirmsEachLabel_(isSerialPort && simulation_.confirmEach) {}
+
+VirtualPrinter::~VirtualPrinter() = default;
 
 IssueAnswer VirtualPrinter::issue(const LabelToPrint& label, StatusEvents& events) {
     ++issueCalls_;
@@ -165,12 +186,16 @@ IssueAnswer VirtualPrinter::issue(const LabelToPrint& label, StatusEvents& event
     if (simulation_.delayPerLabel.count() > 0) {
         std::this_thread::sleep_for(simulation_.delayPerLabel);
     }
-    const int labelNumber = labelsWritten_ + 1;
-    if (!output_.appendLine(labelLine(labelNumber, label.values))) {
+    // The pictures first: a line records only labels written whole.
+    const int firstLabel = labelsWritten_ + 1;
+    if (pictures_ && !pictures_->writeLabel(label, dotsPerInch_, firstLabel)) {
         return {resultCodeOf(ErrorNumber::WriteFailed), ""};
     }
-    labelsWritten_ = labelNumber;
-    queueReportsAfter(labelNumber, events);
+    if (!output_.appendLine(labelLine(firstLabel, label.copies, label.cut, label.values))) {
+        return {resultCodeOf(ErrorNumber::WriteFailed), ""};
+    }
+    labelsWritten_ += label.copies;
+    queueReportsFor(firstLabel, labelsWritten_, events);
     return {kSuccess, kReadyStatus};
 }
 
@@ -181,12 +206,13 @@ const SimulatedIssueFailure* VirtualPrinter::simulatedFailureAt(int issueCall) c
     return found == failures.end() ? nullptr : &*found;
 }
 
-void VirtualPrinter::queueReportsAfter(int labelNumber, StatusEvents& events) const {
+// One "40" per Issue, which the frame counts, whatever the copies.
+void VirtualPrinter::queueReportsFor(int firstLabel, int lastLabel, StatusEvents& events) const {
     if (confirmsEachLabel_) {
         events.push_back({kLabelIssuedStatus, frame::kPrinterStatusReport});
     }
     for (const SimulatedStatus& report : simulation_.statusReports) {
-        if (report.afterLabel == labelNumber) {
+        if (report.afterLabel >= firstLabel && report.afterLabel <= lastLabel) {
             events.push_back({report.text, frame::kPrinterStatusReport});
         }
     }

@@ -239,7 +239,7 @@ struct ZplEntry final : PrinterEntry {
     PortOpening open(const PortContext& port) const override {
         auto link = openLink(port);
         if (!link) return {resultCodeOf(ErrorNumber::PortCannotBeOpened), nullptr};
-        auto pictures = port.pictures ? port.pictures : blankLabelPictures();
+        auto pictures = port.pictures ? port.pictures : drawnLabelPictures();
         return {kSuccess, std::make_unique<ZplPrinter>(
                               std::move(*link), zpl::makeWholeLabelEncoder(std::move(pictures), encoder), timing)};
     }

@@ -219,12 +219,13 @@ TEST_F(GoodsProcess, AFailureInsideTheLoopIsReportedAndThePortClosed) {
     GTEST_SKIP() << "the address sanitizer reserves more address space than the limit that makes this job fail";
 #else
     // A field of 64 MiB of CP932 text (あ) under an address-space limit of 256 MiB: the
-    // first record is issued, decoding the second runs out of memory.
+    // first record (with a lot number and a JAN its barcodes take) is issued, decoding
+    // the second runs out of memory.
     std::string huge;
     huge.reserve(64 * 1024 * 1024);
     while (huge.size() < 64 * 1024 * 1024) huge += "\x82\xa0";
     std::ofstream(folder / "DATA" / "NYUKA_LOT.DAT", std::ios::binary)
-        << "a1,a2,a3,a4,a5,a6,a7,a8,a9\r\n" << huge << ",2,3,4,5,6,7,8,9\r\n";
+        << "LOT1,a2,4571123400153,a4,a5,a6,a7,a8,a9\r\n" << huge << ",2,3,4,5,6,7,8,9\r\n";
     const auto result = run(kProgram, {"/LABEL3 /DATA\\NYUKA_LOT.DAT /DRV " + kDriver}, {}, false,
                             [](ProcessRequest& request) { request.addressSpaceLimitBytes = 256u * 1024 * 1024; });
     EXPECT_EQ(result.exitStatus, kFailed);

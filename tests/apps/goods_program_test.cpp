@@ -18,23 +18,32 @@ constexpr int kRejected = 2;
 constexpr int kStopped = 3;
 
 const std::string kDriver = "/DRV:TEC B-374";
+const std::string kJan = "4901234567894";
 
 std::string box(const std::string& text) { return "box: title=メッセージ icon=exclamation buttons=OK text=" + text; }
 
-// A lot record whose positions hold "<tag>1" to "<tag>9".
+// A lot record whose positions hold "<tag>1" to "<tag>9", but for the JAN at position 3.
 std::string lotRecord(const std::string& tag) {
     std::string line;
-    for (int i = 1; i <= 9; ++i) line += (i > 1 ? "," : "") + tag + std::to_string(i);
+    for (int i = 1; i <= 9; ++i) line += (i > 1 ? "," : "") + (i == 3 ? kJan : tag + std::to_string(i));
     return line + "\r\n";
 }
 
 class GoodsProgram : public testing_support::ProgramRun {};
 
+std::size_t picturesIn(const std::filesystem::path& folder) {
+    std::error_code ignored;
+    const auto entries = std::filesystem::directory_iterator(folder, ignored);
+    return static_cast<std::size_t>(std::distance(begin(entries), end(entries)));
+}
+
 TEST_F(GoodsProgram, SampleReceivingJobIssuesEveryRecord) {
+    writePrinterList(R"({"images": "output/images"})");
     const auto result = run(kProgram, {"/LABEL1", "/" + sampleData("NYUKA.DAT"), "/DRV", kDriver});
     EXPECT_EQ(result.exitStatus, kFinished);
     EXPECT_TRUE(boxes(result).empty());
     EXPECT_EQ(labels().size(), 12u);
+    EXPECT_EQ(picturesIn(systemDir / "output" / "images" / "job-0001"), 12u);
     const auto ops = traceOps();
     ASSERT_GE(ops.size(), 4u);
     EXPECT_EQ(std::vector<std::string>(ops.begin(), ops.begin() + 4),
@@ -46,7 +55,7 @@ TEST_F(GoodsProgram, SampleReceivingJobIssuesEveryRecord) {
 }
 
 TEST_F(GoodsProgram, TheCallLogShowsEveryArgumentAsPassed) {
-    const auto data = writeData("NYUKA_LOT.DAT", lotRecord("a") + "\x93\xfc\x89\xd7,b2,b3,b4,b5,b6,b7,b8,b9\r\n");
+    const auto data = writeData("NYUKA_LOT.DAT", lotRecord("a") + "b1,\x93\xfc\x89\xd7," + kJan + ",b4,b5,b6,b7,b8,b9\r\n");
     const auto result = run(kProgram, {"/LABEL3 /" + data + " /DRV " + kDriver});
     ASSERT_EQ(result.exitStatus, kFinished);
     const auto log = trace();
@@ -60,11 +69,11 @@ TEST_F(GoodsProgram, TheCallLogShowsEveryArgumentAsPassed) {
     ASSERT_NE(issue, log.end());
     EXPECT_EQ((*issue)["args"], nlohmann::json::parse("[1,0]"));
     EXPECT_EQ((*issue)["dispid"], 12);
-    // The second record's first position reaches label fields 5 and 6 in UTF-8.
+    // The second record's second position reaches label fields 1 and 2 in UTF-8.
     const auto printed = labels();
     ASSERT_EQ(printed.size(), 2u);
-    EXPECT_EQ(printed[1]["fields"]["5"], "入荷");
-    EXPECT_EQ(printed[1]["fields"]["6"], "入荷");
+    EXPECT_EQ(printed[1]["fields"]["1"], "入荷");
+    EXPECT_EQ(printed[1]["fields"]["2"], "入荷");
     EXPECT_EQ(printed[0]["fields"]["1"], "a2");
 }
 
@@ -93,6 +102,16 @@ TEST_F(GoodsProgram, ShortLastRecordStopsAfterTheCompleteOnes) {
     EXPECT_EQ(boxes(result),
               (std::vector<std::string>{box("ERR: 62 データファイルの読み込みに失敗しました。発行を中止します。")}));
     EXPECT_EQ(labels().size(), 2u);
+}
+
+TEST_F(GoodsProgram, ABarcodeThatCannotBeDrawnStopsTheJobBeforeAnythingOfItIsWritten) {
+    writePrinterList(R"({"images": "output/images"})");
+    const auto data = writeData("NYUKA_LOT.DAT", lotRecord("a") + "b1,b2,4901234567890,b4,b5,b6,b7,b8,b9\r\n");
+    const auto result = run(kProgram, {"/LABEL3 /" + data + " /DRV " + kDriver});
+    EXPECT_EQ(result.exitStatus, kFailed);
+    EXPECT_EQ(boxes(result), (std::vector<std::string>{box("印刷レイアウトに誤りがあります。発行を中止します。")}));
+    EXPECT_EQ(labels().size(), 1u);
+    EXPECT_EQ(picturesIn(systemDir / "output" / "images" / "job-0001"), 1u);
 }
 
 TEST_F(GoodsProgram, InvalidCp932NeverReachesALabel) {
@@ -196,29 +215,30 @@ TEST_F(GoodsProgram, RunsInAWindowUnderTheOffscreenPlatform) {
     EXPECT_EQ(std::count(ops.begin(), ops.end(), "SetField"), 12 * 21);
 }
 
-// On a serial ZPL printer: zpl-printer-sim on a pty, taking bytes at 9600 baud with
-// XON/XOFF, as a printer on COM1 does. A sample job takes about two seconds on that line,
-// so faults come and go while it runs.
+// On a serial ZPL printer: zpl-printer-sim on a pty, taking bytes at 115200 baud with
+// XON/XOFF, as a printer whose entry sets that line does. A sample job takes a few seconds
+// on that line, so faults come and go while it runs.
 class ZplProgram : public testing_support::ProgramRun {
 protected:
     using PrinterSimulator = testing_support::PrinterSimulator;
 
     std::unique_ptr<PrinterSimulator> startPrinter(const std::vector<std::string>& faults) {
-        std::vector<std::string> arguments{"--pty", "--baud", "9600", "--flow", "xonxoff", "--buffer", "256", "--print-ms", "30"};
+        std::vector<std::string> arguments{"--pty", "--baud", "115200", "--flow", "xonxoff", "--buffer", "65536", "--print-ms", "30"};
         arguments.insert(arguments.end(), faults.begin(), faults.end());
         auto printer = std::make_unique<PrinterSimulator>(arguments, folder / "printer");
         EXPECT_TRUE(printer->started()) << "zpl-printer-sim did not start";
         return printer;
     }
     void listSerialPrinter(const PrinterSimulator& printer, const std::string& options) {
-        nlohmann::json entry{{"type", "zpl"}, {"device", printer.address()}, {"flowControl", "xonxoff"}};
+        nlohmann::json entry{{"type", "zpl"}, {"device", printer.address()}, {"serial", "115200,E,8,1"},
+                             {"flowControl", "xonxoff"}};
         entry.update(nlohmann::json::parse(options));
         writePrinterList("{}", entry.dump());
     }
 };
 
 TEST_F(ZplProgram, APrinterFaultShowsInTheStatusLineAndTheJobFinishesOnceItClears) {
-    const auto printer = startPrinter({"--fault", "paper-out:after=2,for=800"});
+    const auto printer = startPrinter({"--fault", "paper-out:after=2,for=2000"});
     ASSERT_TRUE(printer->started());
     listSerialPrinter(*printer, R"({"statusIntervalMs": 100})");
     const auto result = run(kProgram, {"/LABEL1 /" + sampleData("NYUKA.DAT") + " /COM /"});

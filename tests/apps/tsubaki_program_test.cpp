@@ -23,7 +23,7 @@ TEST_F(TsubakiProgram, SampleCardsAreIssuedWithOneAndOne) {
 
 TEST_F(TsubakiProgram, AGoodsDataFileNameChangesNothing) {
     std::string record;
-    for (int i = 1; i <= 25; ++i) record += (i > 1 ? "," : "") + std::string("t") + std::to_string(i);
+    for (int i = 1; i <= 25; ++i) record += (i > 1 ? "," : "") + (i == 22 ? "4901234567894" : "t" + std::to_string(i));
     const auto data = writeData("NYUKA.DAT", record + "\r\n");
     const auto result = run(kProgram, {"/TBCARD /" + data + " /DRV /DRV:TEC B-374"});
     EXPECT_EQ(result.exitStatus, 0);

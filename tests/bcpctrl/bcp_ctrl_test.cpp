@@ -2,7 +2,16 @@
 #include "bcpctrl/bcp_ctrl.h"
 #include "bcpctrl/virtual_printer.h"
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <functional>
+#include <memory>
 
 #include <sys/stat.h>
 
@@ -42,7 +51,11 @@ constexpr const char* kPrinters = R"({
     "Full": {"type": "virtual", "output": "/dev/full"},
     "Refuses": {"type": "virtual", "output": "r.jsonl", "loadFormatError": 1301, "openPortError": {"result": -2147024891}},
     "ClaimsOpen": {"type": "virtual", "output": "c.jsonl", "openPortError": {"result": 0}},
-    "Fifo": {"type": "virtual", "output": "fifo.jsonl"}
+    "Fifo": {"type": "virtual", "output": "fifo.jsonl"},
+    "Pictures": {"type": "image", "folder": "pictures", "dpi": 300},
+    "Both": {"type": "virtual", "output": "both.jsonl", "images": "both"},
+    "Document": {"type": "pdf", "output": "out/labels.pdf"},
+    "NoFolder": {"type": "image", "folder": "printers.json"}
   },
   "serialPorts": {
     "COM1": {"type": "virtual", "output": "com1.jsonl", "confirmEach": true, "delayMs": 1,
@@ -63,7 +76,9 @@ public:
     ResultCode loadFormat(std::string name) { return checked(control.LoadFormat(name, result)); }
     ResultCode openPort(std::int16_t portCode) { return checked(control.OpenPort(portCode, result)); }
     ResultCode setField(std::int16_t number, std::string text) { return checked(control.SetField(number, text, result)); }
-    ResultCode issue() { return checked(control.Issue(1, 0, status, result)); }
+    ResultCode issue(std::int16_t copies = 1, std::int16_t cut = 0) {
+        return checked(control.Issue(copies, cut, status, result));
+    }
     ResultCode closePort() { return checked(control.ClosePort(result)); }
 
     BcpCtrl control;
@@ -89,8 +104,10 @@ protected:
         ::mkfifo((system.path() / "fifo.jsonl").c_str(), 0600);
     }
     BcpCtrlOptions options() const {
-        return {"C:\\BcpCtrl", fakeEnvironment({{"BCPCTRL_SYSTEM_DIR", system.path().string()},
-                                                 {"BCPCTRL_TRACE", (system.path() / "trace.jsonl").string()}})};
+        BcpCtrlOptions options;
+        options.environment = fakeEnvironment({{"BCPCTRL_SYSTEM_DIR", system.path().string()},
+                                               {"BCPCTRL_TRACE", (system.path() / "trace.jsonl").string()}});
+        return options;
     }
     std::vector<Json> outputLines(const std::string& file) const {
         std::vector<Json> lines;
@@ -118,10 +135,10 @@ TEST_F(BcpCtrlTest, WritesOneLinePerLabelWithEveryNonEmptyFieldInNumberOrder) {
     ASSERT_EQ(session.openPort(frame::kPortCodeDriver), 0);
     EXPECT_EQ(session.issue(), 0);
     EXPECT_EQ(system.lines("labels.jsonl").at(2).substr(0, 10), R"({"label":1)") << "numbers restart at each open";
-    EXPECT_EQ(system.lines("labels.jsonl").at(0), R"({"label":1,"fields":{"1":"A","2":"D","11":"4901234567894"}})");
+    EXPECT_EQ(system.lines("labels.jsonl").at(0), R"({"label":1,"copies":1,"cut":false,"fields":{"1":"A","2":"D","11":"4901234567894"}})");
     const auto lines = outputLines("labels.jsonl");
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[1], Json::parse(R"({"label":2,"fields":{"1":")" + std::string(100000, 'x') +
+    EXPECT_EQ(lines[1], Json::parse(R"({"label":2,"copies":1,"cut":false,"fields":{"1":")" + std::string(100000, 'x') +
                                     R"(","11":"4901234567894"}})"));
     session.control.deliverPendingEvents();
     EXPECT_TRUE(session.events.empty()) << "driver ports never confirm labels";
@@ -160,7 +177,17 @@ TEST_F(BcpCtrlTest, EachFailureAnswersItsOwnResultCode) {
         {20, [](Session& s) { s.loadFormat("LABEL1"); s.loadFormat("MISSING"); return s.setField(1, "x"); }, code(1304)},
         {21, [](Session& s) { s.openPort(1); s.closePort(); return s.closePort(); }, code(1001)},
         {22, [](Session& s) { s.control.setUsePrinter(2); return s.loadFormat("OTHER"); }, 0},
-        {23, openAt("DRV:Fifo", 1), code(1000)},  // refused at once, not held until a reader comes
+        {23, [](Session& s) { return s.issue(0, 0); }, code(2100)},
+        {24, [](Session& s) { return s.issue(1000, 0); }, code(2100)},
+        {25, [](Session& s) { return s.issue(1, 2); }, code(2101)},
+        {26, [](Session& s) { return s.issue(1, -1); }, code(2101)},
+        {27, [](Session& s) { s.loadFormat("LABEL1"); s.openPort(1); return s.issue(999, 1); }, 0},
+        {28, [](Session& s) { s.loadFormat("LABEL1"); s.openPort(1); s.setField(11, "490123456789X"); return s.issue(); },
+         code(1302)},
+        {29, [](Session& s) { s.loadFormat("LABEL1"); s.openPort(1); s.setField(11, "4901234567890"); return s.issue(); },
+         code(1302)},
+        {30, openAt("DRV:NoFolder", 1), code(1000)},
+        {31, openAt("DRV:Fifo", 1), code(1000)},  // refused at once, not held until a reader comes
     };
     for (const ScenarioRow& row : rows) {
         SCOPED_TRACE(row.row);
@@ -180,7 +207,10 @@ TEST_F(BcpCtrlTest, LoadingAFormatResetsEveryFieldToItsDefault) {
 }
 
 TEST_F(BcpCtrlTest, SystemDirectoryFaultsAre3011AndAMissingListIs1200) {
-    Session unusable(BcpCtrlOptions{"", fakeEnvironment({})});
+    BcpCtrlOptions noSystemPath;
+    noSystemPath.systemPath = "";
+    noSystemPath.environment = fakeEnvironment({});
+    Session unusable(std::move(noSystemPath));
     EXPECT_EQ(unusable.loadFormat("LABEL1"), code(3011));
     EXPECT_EQ(unusable.openPort(1), code(3011));
     EXPECT_EQ(unusable.loadFormat((system.path() / "formats" / "LABEL1").string()), 0);
@@ -265,7 +295,124 @@ TEST_F(BcpCtrlTest, TraceRecordsEveryCallAndDeliveredEventAsOneLine) {
         R"({"op":"ClosePort","dispid":6,"args":[],"ret":true,"result":0})",
     };
     EXPECT_EQ(system.lines("trace.jsonl"), expected);
-    EXPECT_EQ(system.lines("com1.jsonl").at(0), "{\"label\":1,\"fields\":{\"1\":\"a\xEF\xBF\xBD\",\"2\":\"D\"}}");
+    EXPECT_EQ(system.lines("com1.jsonl").at(0), "{\"label\":1,\"copies\":1,\"cut\":false,\"fields\":{\"1\":\"a\xEF\xBF\xBD\",\"2\":\"D\"}}");
+}
+
+}  // namespace
+}  // namespace bcpctrl
+
+namespace bcpctrl {
+namespace {
+
+std::vector<std::string> filesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Width and height from a PNG file's header.
+std::pair<int, int> pngSize(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    unsigned char header[24] = {};
+    in.read(reinterpret_cast<char*>(header), sizeof header);
+    const auto at = [&](int offset) { return header[offset] << 24 | header[offset + 1] << 16 | header[offset + 2] << 8 | header[offset + 3]; };
+    return {at(16), at(20)};
+}
+
+std::string commandOutput(const std::string& command) {
+    std::string output;
+    const std::unique_ptr<FILE, decltype(&pclose)> pipe(popen(command.c_str(), "r"), pclose);
+    for (char buffer[256]; pipe && fgets(buffer, sizeof buffer, pipe.get()) != nullptr;) output += buffer;
+    return output;
+}
+
+TEST_F(BcpCtrlTest, ImagePrintersWriteOnePictureACopyInAFolderPerJob) {
+    Session session(options());
+    session.control.setPortSetting("DRV:Pictures");
+    ASSERT_EQ(session.loadFormat("LABEL1"), 0);
+    ASSERT_EQ(session.openPort(1), 0);
+    session.setField(11, "4901234567894");
+    EXPECT_EQ(session.issue(3, 0), 0);
+    session.setField(11, "4901234567890");
+    EXPECT_EQ(session.issue(), code(1302)) << "a wrong check digit";
+    session.setField(11, "490123456789");
+    EXPECT_EQ(session.issue(1, 1), 0);
+    EXPECT_EQ(session.closePort(), 0);
+    ASSERT_EQ(session.openPort(1), 0);
+    const auto job = system.path() / "pictures" / "job-0001";
+    EXPECT_EQ(filesIn(job),
+              (std::vector<std::string>{"label-00001.png", "label-00002.png", "label-00003.png", "label-00004.png"}));
+    EXPECT_EQ(filesIn(system.path() / "pictures"), (std::vector<std::string>{"job-0001", "job-0002"}));
+    EXPECT_EQ(pngSize(job / "label-00004.png"), (std::pair<int, int>{709, 472})) << "60 x 40 mm at 300 dpi";
+}
+
+TEST_F(BcpCtrlTest, TheVirtualPrinterRecordsCopiesAndCutBesideItsPictures) {
+    Session session(options());
+    session.control.setPortSetting("DRV:Both");
+    session.loadFormat("LABEL1");
+    ASSERT_EQ(session.openPort(1), 0);
+    session.setField(11, "4901234567894");
+    EXPECT_EQ(session.issue(2, 1), 0);
+    session.setField(11, "49012345678");
+    EXPECT_EQ(session.issue(), code(1302)) << "too short";
+    session.setField(11, "");
+    EXPECT_EQ(session.issue(), 0) << "an empty barcode field prints nothing";
+    const auto lines = outputLines("both.jsonl");
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], Json::parse(R"({"label":1,"copies":2,"cut":true,"fields":{"2":"D","11":"4901234567894"}})"));
+    EXPECT_EQ(lines[1], Json::parse(R"({"label":3,"copies":1,"cut":false,"fields":{"2":"D"}})"));
+    EXPECT_EQ(filesIn(system.path() / "both" / "job-0001").size(), 3u);
+}
+
+TEST_F(BcpCtrlTest, APdfJobIsOneFileWithAPagePerLabelWrittenAtClosePort) {
+    if (std::system("command -v pdfinfo >/dev/null 2>&1") != 0) GTEST_SKIP() << "pdfinfo (poppler-utils) is not installed";
+    const auto folder = system.path() / "out";
+    std::filesystem::create_directories(folder);
+    ASSERT_EQ(::mkfifo((folder / "labels.pdf").c_str(), 0644), 0) << "a FIFO is replaced, never written through";
+    Session session(options());
+    session.control.setPortSetting("DRV:Document");
+    session.loadFormat("LABEL1");
+    ASSERT_EQ(session.openPort(1), 0);
+    session.setField(11, "4901234567894");
+    EXPECT_EQ(session.issue(2, 0), 0);
+    EXPECT_EQ(session.issue(1, 1), 0);
+    EXPECT_TRUE(std::filesystem::is_fifo(folder / "labels.pdf")) << "nothing under the real name before ClosePort";
+    EXPECT_EQ(session.closePort(), 0);
+    EXPECT_EQ(filesIn(folder), std::vector<std::string>{"labels.pdf"}) << "no temporary file left";
+    const std::string info = commandOutput("pdfinfo " + (folder / "labels.pdf").string());
+    EXPECT_NE(info.find("Pages:           3\n"), std::string::npos) << info;
+    EXPECT_NE(info.find("Page size:       170.079 x 113.386 pts"), std::string::npos) << info;
+}
+
+// A file-size limit makes the system refuse the writes, as a full disk would.
+TEST_F(BcpCtrlTest, AWriteTheSystemRefusesIs1003AndLeavesNoFile) {
+    for (const char* printer : {"DRV:Pictures", "DRV:Both", "DRV:Document"}) {
+        SCOPED_TRACE(printer);
+        Session session(options());
+        session.control.setPortSetting(printer);
+        session.loadFormat("LABEL1");
+        ASSERT_EQ(session.openPort(1), 0);
+        session.setField(11, "4901234567894");
+        struct rlimit saved {};
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        const auto savedSignal = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit tiny = saved;
+        tiny.rlim_cur = 64;
+        ::setrlimit(RLIMIT_FSIZE, &tiny);
+        const ResultCode issued = session.issue();
+        const ResultCode closed = session.closePort();
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, savedSignal);
+        EXPECT_TRUE(issued == code(1003) || closed == code(1003)) << issued << " " << closed;
+        EXPECT_TRUE(filesIn(system.path() / "pictures" / "job-0001").empty());
+        EXPECT_TRUE(filesIn(system.path() / "both" / "job-0001").empty());
+        EXPECT_TRUE(filesIn(system.path() / "out").empty());
+        EXPECT_TRUE(system.lines("both.jsonl").empty());
+    }
 }
 
 // The label line is written without the JSON library, for speed; it must come out byte for
@@ -283,8 +430,9 @@ TEST(LabelLine, WritesEveryTextAsTheJsonLibraryDoes) {
         for (const auto& [number, value] : values) {
             if (!value.empty()) fields[std::to_string(number)] = value;
         }
-        const nlohmann::ordered_json reference{{"label", 7}, {"fields", fields}};
-        EXPECT_EQ(labelLine(7, values), reference.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
+        const nlohmann::ordered_json reference{{"label", 7}, {"copies", 2}, {"cut", true}, {"fields", fields}};
+        EXPECT_EQ(labelLine(7, 2, true, values),
+                  reference.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
     }
 }
 

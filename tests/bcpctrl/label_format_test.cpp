@@ -27,6 +27,10 @@ Json sampleFormat() {
       ]})");
 }
 
+Json staticBox() {
+    return {{"type", "box"}, {"xMm", 40}, {"yMm", 30}, {"widthMm", 20}, {"heightMm", 10}, {"fill", true}};
+}
+
 std::optional<ErrorNumber> firstError(const Json& document) {
     const auto format = parseLabelFormat(document.dump());
     return format.ok() ? findLayoutError(format.value()) : format.error();
@@ -99,6 +103,19 @@ TEST(LabelFormat, StructureFaultsAre1300AndLayoutFaultsAre1302) {
          std::nullopt},  // 0.1 + 45.2 comes to a hair over 45.3 in binary
         {31, [](Json& j) { j["fields"] = Json::array(); }, std::nullopt},
         {32, [](Json& j) { for (auto key : {"align", "font", "default"}) j["fields"][0].erase(key); }, std::nullopt},
+        {33, [](Json& j) { j["fields"][0]["wrap"] = "yes"; }, unreadable},
+        {34, [](Json& j) { j["static"] = Json::object(); }, unreadable},
+        {35, [](Json& j) { j["static"][0] = {{"type", "circle"}, {"xMm", 1}, {"yMm", 1}, {"widthMm", 1}, {"heightMm", 1}}; },
+         unreadable},
+        {36, [](Json& j) { j["static"][0] = {{"type", "line"}, {"xMm", 1}, {"yMm", 1}, {"x2Mm", 5}}; }, unreadable},
+        {37, [](Json& j) { j["static"][0] = staticBox(); j["static"][0]["lineWidthMm"] = 0; }, unreadable},
+        {38, [](Json& j) { j["static"][0] = staticBox(); j["static"][0]["type"] = "image"; }, unreadable},
+        {39, [](Json& j) { j["static"][0] = staticBox(); j["static"][0]["xMm"] = 50.5; }, layout},
+        {40, [](Json& j) { j["static"][0] = {{"type", "line"}, {"xMm", 0}, {"yMm", 40}, {"x2Mm", 60.1}, {"y2Mm", 40}}; },
+         layout},
+        {41, [](Json& j) { j["fields"][0]["wrap"] = true; j["static"][0] = staticBox(); j["static"][1] = {
+                               {"type", "line"}, {"xMm", 0}, {"yMm", 40}, {"x2Mm", 60}, {"y2Mm", 0}}; },
+         std::nullopt},
     };
     for (const MutationRow& row : rows) {
         SCOPED_TRACE(row.row);

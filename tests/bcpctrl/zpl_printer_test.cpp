@@ -21,6 +21,7 @@
 
 #include "bcpctrl/bcp_ctrl.h"
 #include "bcpctrl/label_pictures.h"
+#include "render/layout.h"
 #include "bcpctrl/printer_link.h"
 #include "printer_simulator.h"
 #include "test_support.h"
@@ -42,7 +43,8 @@ constexpr const char* kPrinterNameSetting = "DRV:NET";  // the entry "NET" under
 // A picture that differs from label to label: row y is black up to a length taken from
 // the text of field 1 and y.
 render::Raster labelPicture(const LabelToPrint& label, int dotsPerInch) {
-    render::Raster raster = blankLabelPictures()->raster(label, dotsPerInch);
+    render::Raster raster = render::Raster::blank(render::mmToDots(label.format.widthMm, dotsPerInch),
+                                                  render::mmToDots(label.format.heightMm, dotsPerInch), dotsPerInch);
     const auto text = label.values.count(1) != 0 ? label.values.at(1) : std::string();
     const std::size_t seed = std::hash<std::string>{}(text);
     for (int y = 0; y < raster.heightDots; ++y) {
@@ -60,7 +62,7 @@ public:
     render::Raster raster(const LabelToPrint& label, int dotsPerInch) const override {
         return labelPicture(label, dotsPerInch);
     }
-    std::string pdf(const LabelToPrint& label) const override { return blankLabelPictures()->pdf(label); }
+    std::string pdf(const LabelToPrint&) const override { return {}; }  // ZPL printers take rasters only
 };
 
 std::vector<std::string> pictureRows(const render::Raster& raster) {
@@ -130,7 +132,8 @@ protected:
     }
 
     BcpCtrlOptions options() const {
-        BcpCtrlOptions options{"C:\\BcpCtrl", testing::fakeEnvironment({{"BCPCTRL_SYSTEM_DIR", system.path().string()}})};
+        BcpCtrlOptions options;
+        options.environment = testing::fakeEnvironment({{"BCPCTRL_SYSTEM_DIR", system.path().string()}});
         options.pictures = std::make_shared<TestPictures>();
         return options;
     }

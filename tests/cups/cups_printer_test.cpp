@@ -57,13 +57,14 @@ protected:
         std::ofstream(system / "printers.json") << list.dump();
     }
     BcpCtrlOptions options(const std::string& cupsServer) const {
-        return {"C:\\BcpCtrl",
-                [this, cupsServer](const std::string& name) -> std::optional<std::string> {
-                    if (name == bcpctrl::kSystemDirVariable) return system.string();
-                    if (name == "CUPS_SERVER") return cupsServer;
-                    return std::nullopt;
-                },
-                pictures};
+        BcpCtrlOptions options;
+        options.environment = [this, cupsServer](const std::string& name) -> std::optional<std::string> {
+            if (name == bcpctrl::kSystemDirVariable) return system.string();
+            if (name == "CUPS_SERVER") return cupsServer;
+            return std::nullopt;
+        };
+        options.pictures = pictures;
+        return options;
     }
 
     std::filesystem::path system;

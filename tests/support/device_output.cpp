@@ -4,11 +4,54 @@
 #include <cups/raster.h>
 
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <string_view>
+#include <vector>
+
+#include "render/layout.h"
 
 namespace testing_support {
 namespace {
+
+constexpr double kMmPerInch = 25.4;
+constexpr double kPointsPerInch = 72.0;
+
+std::string pdfNumber(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", value);
+    return text;
+}
+
+std::string offsetEntry(std::size_t offset) {
+    char entry[24];
+    std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", offset);
+    return entry;
+}
+
+// A valid one-page PDF of the given size with nothing drawn on it: the objects one after
+// another, and their offsets in the cross-reference table readers find them by.
+std::string blankPdfPage(double widthMm, double heightMm) {
+    const std::string mediaBox = "[0 0 " + pdfNumber(widthMm / kMmPerInch * kPointsPerInch) + " " +
+                                 pdfNumber(heightMm / kMmPerInch * kPointsPerInch) + "]";
+    const std::vector<std::string> objects{
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox " + mediaBox + " /Contents 4 0 R /Resources << >> >>",
+        "<< /Length 0 >>\nstream\n\nendstream",
+    };
+    std::string pdf = "%PDF-1.4\n";
+    std::string crossReference = "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (std::size_t index = 0; index < objects.size(); ++index) {
+        crossReference += offsetEntry(pdf.size());
+        pdf += std::to_string(index + 1) + " 0 obj\n" + objects[index] + "\nendobj\n";
+    }
+    const std::size_t crossReferenceOffset = pdf.size();
+    pdf += crossReference;
+    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+           std::to_string(crossReferenceOffset) + "\n%%EOF\n";
+    return pdf;
+}
 
 int hexValue(char digit) {
     return std::isdigit(static_cast<unsigned char>(digit)) ? digit - '0' : digit - 'A' + 10;
@@ -136,8 +179,8 @@ bool samePicture(const render::Raster& drawn, const render::Raster& decoded) {
 render::Raster PatternPictures::raster(const bcpctrl::LabelToPrint& label, int dotsPerInch) const {
     render::Raster picture;
     picture.dotsPerInch = dotsPerInch;
-    picture.widthDots = bcpctrl::dotsFor(label.format.widthMm, dotsPerInch);
-    picture.heightDots = bcpctrl::dotsFor(label.format.heightMm, dotsPerInch);
+    picture.widthDots = render::mmToDots(label.format.widthMm, dotsPerInch);
+    picture.heightDots = render::mmToDots(label.format.heightMm, dotsPerInch);
     picture.strideBytes = static_cast<std::size_t>(picture.widthDots + 7) / 8 + 1;  // a spare byte, as renderers may keep
     picture.bits.assign(picture.strideBytes * static_cast<std::size_t>(picture.heightDots), 0xFF);  // padding set on purpose
     const auto found = label.values.find(1);
@@ -157,7 +200,7 @@ render::Raster PatternPictures::raster(const bcpctrl::LabelToPrint& label, int d
 }
 
 std::string PatternPictures::pdf(const bcpctrl::LabelToPrint& label) const {
-    pdfs.push_back(bcpctrl::blankPdfPage(label.format.widthMm, label.format.heightMm) + "% label " +
+    pdfs.push_back(blankPdfPage(label.format.widthMm, label.format.heightMm) + "% label " +
                    std::to_string(pdfs.size() + 1) + "\n");
     return pdfs.back();
 }

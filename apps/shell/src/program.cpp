@@ -49,7 +49,9 @@ void openStandardDescriptors() {
 
 std::unique_ptr<bcpctrl::BcpCtrl> createControl() {
     try {
-        return std::make_unique<bcpctrl::BcpCtrl>();
+        bcpctrl::BcpCtrlOptions options;
+        options.prepareFontsEarly = true;  // while the window opens
+        return std::make_unique<bcpctrl::BcpCtrl>(std::move(options));
     } catch (...) {
         return nullptr;
     }
@@ -60,13 +62,12 @@ void reportNoControl(frame::Window& window) {
                                          frame::MessageIcon::Exclamation, frame::MessageButtons::Ok});
 }
 
-// The same job in either place: create the control, load the command line, then let
-// `show` run the job (the window runs it on activation, the console at once).
+// The same job in either place: load the command line, then let `show` run the job (the
+// window runs it on activation, the console at once).
 template <typename Connect, typename Show>
-int runJob(const frame::Edition& edition, frame::Window& window, const std::string& commandLine, Connect connect,
-           Show show) {
-    const auto control = createControl();
-    if (!control) {
+int runJob(const frame::Edition& edition, frame::Window& window, bcpctrl::BcpCtrl* control,
+           const std::string& commandLine, Connect connect, Show show) {
+    if (control == nullptr) {
         reportNoControl(window);
         return kExitFailed;
     }
@@ -78,8 +79,9 @@ int runJob(const frame::Edition& edition, frame::Window& window, const std::stri
 
 int runConsole(const frame::Edition& edition, const std::string& commandLine) {
     ConsoleWindow window(std::cerr, STDIN_FILENO);
+    const auto control = createControl();
     return runJob(
-        edition, window, commandLine,
+        edition, window, control.get(), commandLine,
         [&window](frame::IssuingForm& form) {
             window.onStopClicked = [&form] { form.cmdStop_Click(); };
             window.onStopWithoutConfirmation = [&form] { form.requestStop(); };
@@ -89,6 +91,8 @@ int runConsole(const frame::Edition& edition, const std::string& commandLine) {
 
 int runWindowed(const frame::Edition& edition, std::string_view windowName, const std::string& commandLine,
                 char* programName) {
+    // The control first: it sets its fonts up while Qt starts and the window opens.
+    const auto control = createControl();
     // Qt sees only the program name: job arguments are never taken for Qt options.
     int qtArgc = 1;
     char* qtArgv[] = {programName, nullptr};
@@ -96,7 +100,7 @@ int runWindowed(const frame::Edition& edition, std::string_view windowName, cons
     QApplication::setQuitOnLastWindowClosed(false);
     QtWindow window(QString::fromUtf8(windowName.data(), static_cast<qsizetype>(windowName.size())));
     return runJob(
-        edition, window, commandLine,
+        edition, window, control.get(), commandLine,
         [&window](frame::IssuingForm& form) {
             window.widget().onStopClicked = [&form] { form.cmdStop_Click(); };
             window.onStopWithoutConfirmation = [&form] { form.requestStop(); };

@@ -17,6 +17,8 @@
 #include "bcpctrl/printer.h"
 #include "bcpctrl/printer_list.h"
 #include "frame/bcp_control.h"
+#include "render/fonts.h"
+#include "render/label_renderer.h"
 
 namespace bcpctrl {
 
@@ -28,9 +30,15 @@ struct BcpCtrlOptions {
     std::string systemPath = kDefaultSystemPath;
     // Where the BCPCTRL_* variables (and CUPS_SERVER) are read.
     EnvironmentLookup environment = processEnvironment();
-    // What printers that take pictures (CUPS queues, ZPL printers) draw labels with; until
-    // a renderer is given, they print blank labels of the label's size.
-    std::shared_ptr<const LabelPictures> pictures = nullptr;
+    // What printers that take pictures (CUPS queues, ZPL printers) draw labels with; the
+    // renderer's drawing when empty. Tests hand in pictures of their own.
+    std::shared_ptr<const LabelPictures> pictures;
+    // The fonts labels are drawn with; when empty, the control sets them up itself.
+    std::shared_ptr<render::Fonts> fonts;
+    // Set the fonts up on a worker thread from the start, so that they are ready when a
+    // program's window has opened, if the printer list has a destination that draws;
+    // otherwise at the first label drawn.
+    bool prepareFontsEarly = false;
 };
 
 class BcpCtrl final : public frame::BcpControl {
@@ -63,6 +71,7 @@ private:
     IssueAnswer issue(std::int16_t copies, std::int16_t cut);
     frame::ResultCode closePort();
 
+    std::shared_ptr<render::Fonts> fontsFor(const BcpCtrlOptions& options) const;
     Outcome<std::filesystem::path> systemDirectory() const;
     Outcome<PrinterList> printerList() const;
     std::unique_ptr<const PrinterEntry> unlistedCupsQueue(const PortAddress& address,
@@ -75,6 +84,8 @@ private:
     std::string portSetting_;
     std::int16_t usePrinter_ = 0;
     std::optional<LabelFormat> format_;
+    std::shared_ptr<render::Fonts> fonts_;
+    std::optional<render::LabelRenderer> renderer_;  // draws the loaded format
     FieldValues fieldValues_;
     std::unique_ptr<Printer> printer_;
     StatusEvents pendingEvents_;

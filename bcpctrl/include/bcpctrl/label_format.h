@@ -42,6 +42,24 @@ struct LabelField {
     Align align = Align::Left;
     std::string defaultText;
     bool humanReadable = true;  // barcode fields: print the digits under the bars
+    bool wrap = false;          // text fields: break onto further lines instead of one line
+};
+
+// Drawn beneath the fields on every label, without a field number.
+enum class StaticType { Line, Box, Image };
+
+struct StaticElement {
+    StaticType type = StaticType::Line;
+    // Boxes and images: the rectangle. Lines: from (xMm, yMm) to (x2Mm, y2Mm).
+    double xMm = 0.0;
+    double yMm = 0.0;
+    double widthMm = 0.0;
+    double heightMm = 0.0;
+    double x2Mm = 0.0;
+    double y2Mm = 0.0;
+    double lineWidthMm = 0.25;  // lines and box outlines
+    bool fill = false;          // boxes: solid black instead of an outline
+    std::filesystem::path file; // images: a PNG, relative paths found beside the format file
 };
 
 struct LabelFormat {
@@ -49,6 +67,8 @@ struct LabelFormat {
     double widthMm = 0.0;
     double heightMm = 0.0;
     std::vector<LabelField> fields;
+    std::vector<StaticElement> statics;
+    std::filesystem::path directory;  // the format file's folder, where its images are found
 
     // nullptr when absent. Logarithmic in the number of fields once indexFields() has run
     // (parseLabelFormat runs it); a format put together by hand is searched field by field.
@@ -70,7 +90,7 @@ Outcome<LabelFormat> parseLabelFormat(std::string_view jsonText);
 Outcome<LabelFormat> readLabelFormatFile(const std::filesystem::path& file);
 
 // FormatLayoutError for a label without area, a field box not inside the label, a field
-// number outside 1..32767 or a number used twice.
+// number outside 1..32767 or a number used twice, a static element not inside the label.
 std::optional<ErrorNumber> findLayoutError(const LabelFormat& format);
 
 }  // namespace bcpctrl

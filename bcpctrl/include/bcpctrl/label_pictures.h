@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // What printers that take pictures ask for a label: a 1-bit raster at the resolution the
-// printer prints at, or a one-page PDF. The renderer draws them; the control hands the
-// drawing to every printer it opens.
+// printer prints at, or a one-page PDF. The control hands every printer it opens the same
+// drawing, the renderer's, unless a test hands it pictures of its own.
 #pragma once
 
 #include <memory>
@@ -22,14 +22,7 @@ public:
     virtual std::string pdf(const LabelToPrint& label) const = 0;
 };
 
-// The number of dots `mm` covers at `dotsPerInch`, rounded to the nearest dot.
-int dotsFor(double mm, int dotsPerInch);
-
-// Blank labels of the right size: the stand-in the control uses until a renderer is
-// handed to it (BcpCtrlOptions::pictures).
-std::shared_ptr<const LabelPictures> blankLabelPictures();
-
-// A valid one-page PDF of the given size with nothing drawn on it.
-std::string blankPdfPage(double widthMm, double heightMm);
+// The label as the renderer draws it (LabelToPrint::renderer, ::content).
+std::shared_ptr<const LabelPictures> drawnLabelPictures();
 
 }  // namespace bcpctrl

@@ -15,6 +15,7 @@
 #include "bcpctrl/label_format.h"
 #include "bcpctrl/port_setting.h"
 #include "frame/bcp_control.h"
+#include "render/label_renderer.h"
 
 namespace bcpctrl {
 
@@ -37,12 +38,19 @@ struct IssueAnswer {
 inline constexpr const char* kReadyStatus = "00";
 inline constexpr const char* kLabelIssuedStatus = "40";
 
+inline constexpr int kFewestCopies = 1;
+inline constexpr int kMostCopies = 999;
+
 // One Issue call: the label as the loaded format and the field values make it.
 struct LabelToPrint {
     const LabelFormat& format;
     const FieldValues& values;
-    int copies = 1;    // Issue's first number
+    int copies = 1;    // Issue's first number, 1..999
     bool cut = false;  // Issue's second number: cut (or present) after the last copy
+    // The label ready to draw: its barcodes are encoded and fit their boxes, so drawing
+    // cannot fail. The control always sets both; `renderer->layOut(*content, dpi)`.
+    const render::LabelContent* content = nullptr;
+    render::LabelRenderer* renderer = nullptr;
 };
 
 class Printer {
@@ -63,9 +71,9 @@ struct PortContext {
     PortAddress address;                  // the port setting that found the entry
     std::filesystem::path listDirectory;  // relative output paths start here...
     EnvironmentLookup environment;        // ...unless BCPCTRL_OUTPUT_DIR names another place
-    // What printers that take pictures (CUPS queues, ZPL printers) draw labels with; blank
-    // labels when none is given.
-    std::shared_ptr<const LabelPictures> pictures = nullptr;
+    // What printers that take pictures (CUPS queues, ZPL printers) draw labels with; the
+    // renderer's drawing (drawnLabelPictures) when empty.
+    std::shared_ptr<const LabelPictures> pictures;
 
     // A file or folder as the list names it ("output\\x.jsonl", "D:\\labels"), mapped through
     // the callers' drive table. Absolute paths stay; relative ones are found from
@@ -88,6 +96,9 @@ public:
     virtual PortOpening open(const PortContext& port) const = 0;
     // The answer LoadFormat gives in place of loading, for entries that play one.
     virtual std::optional<frame::ResultCode> simulatedLoadFormatAnswer() const { return std::nullopt; }
+    // Whether this destination draws its labels (pictures, PDF, raster), so that a
+    // program may set the fonts up while its window opens.
+    virtual bool drawsLabels() const { return false; }
 };
 
 }  // namespace bcpctrl

@@ -23,6 +23,7 @@ struct PrinterList {
     std::map<std::string, std::unique_ptr<const PrinterEntry>> serialPorts;  // by "COMn", upper case
 
     const PrinterEntry* find(const PortAddress& address) const;  // nullptr when not listed
+    bool anyDrawsLabels() const;
 };
 
 // PrinterListUnreadable for anything but a well-formed list.

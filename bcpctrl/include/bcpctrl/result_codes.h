@@ -22,6 +22,8 @@ enum class ErrorNumber : std::uint16_t {
     UnknownLabelField = 1303,
     NoFormatLoaded = 1304,
     UnknownPortCode = 2100,
+    CopiesOutOfRange = 2100,  // Issue's first number
+    CutOutOfRange = 2101,     // Issue's second number
     UnusablePortSetting = 3004,
     UnusableSystemPath = 3011,
 };

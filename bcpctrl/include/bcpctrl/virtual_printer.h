@@ -13,6 +13,10 @@
 #include "bcpctrl/printer.h"
 
 namespace bcpctrl {
+class PictureFolder;
+}
+
+namespace bcpctrl {
 
 // The issueCall-th Issue after OpenPort answers `result` and writes no label.
 struct SimulatedIssueFailure {
@@ -21,7 +25,8 @@ struct SimulatedIssueFailure {
     std::string statusText;
 };
 
-// After label number afterLabel is written, OnStatus(text, 0x800A044E) is queued.
+// After label number afterLabel is written, OnStatus(text, 0x800A044E) is queued. Labels
+// are counted as printed, each copy one label.
 struct SimulatedStatus {
     int afterLabel = 0;
     std::string text;
@@ -40,33 +45,42 @@ struct Simulation {
 
 inline constexpr int kMaxDelayPerLabelMs = 60000;
 
-// {"type": "virtual", "output": ..., simulator options}
+// {"type": "virtual", "output": ..., "images": ..., "dpi": 203, simulator options}
 struct VirtualEntry final : PrinterEntry {
     std::filesystem::path output;  // as listed; mapped when the port opens
+    std::filesystem::path images;  // a picture folder as the image printer writes, or empty
+    int dotsPerInch = render::kDefaultDotsPerInch;
     Simulation simulation;
 
     PortOpening open(const PortContext& port) const override;
     std::optional<frame::ResultCode> simulatedLoadFormatAnswer() const override {
         return simulation.loadFormatAnswer;
     }
+    bool drawsLabels() const override { return !images.empty(); }
 };
 
-// {"label":n,"fields":{"1":"text",...}}: every field with a non-empty text, in ascending
-// number order. Text that is not UTF-8 has its bad bytes replaced.
-std::string labelLine(int labelNumber, const FieldValues& values);
+// {"label":n,"copies":c,"cut":false,"fields":{"1":"text",...}}: n is the number of the
+// first of the c labels this Issue printed; every field with a non-empty text, in
+// ascending number order. Text that is not UTF-8 has its bad bytes replaced.
+std::string labelLine(int labelNumber, int copies, bool cut, const FieldValues& values);
 
 class VirtualPrinter final : public Printer {
 public:
-    VirtualPrinter(AppendFile output, Simulation simulation, bool isSerialPort);
+    // With `pictures`, each label is drawn there too, at `dotsPerInch`.
+    VirtualPrinter(AppendFile output, Simulation simulation, bool isSerialPort,
+                   std::unique_ptr<PictureFolder> pictures = nullptr, int dotsPerInch = render::kDefaultDotsPerInch);
+    ~VirtualPrinter() override;
 
     IssueAnswer issue(const LabelToPrint& label, StatusEvents& events) override;
 
 private:
     const SimulatedIssueFailure* simulatedFailureAt(int issueCall) const;
-    void queueReportsAfter(int labelNumber, StatusEvents& events) const;
+    void queueReportsFor(int firstLabel, int lastLabel, StatusEvents& events) const;
 
     AppendFile output_;
     Simulation simulation_;
+    std::unique_ptr<PictureFolder> pictures_;
+    int dotsPerInch_ = render::kDefaultDotsPerInch;
     bool confirmsEachLabel_ = false;
     int issueCalls_ = 0;
     int labelsWritten_ = 0;

@@ -1,0 +1,22 @@
+// SPDX-License-Identifier: MIT
+// The paint step: a layout on a cairo context whose units are the layout's dots, the
+// same for 1-bit image surfaces and PDF pages.
+#pragma once
+
+#include <cairo.h>
+
+#include "render/layout.h"
+
+namespace render {
+
+// Static elements first, then the fields, of the layer asked for; black ink only, so
+// painting order never hides anything.
+void paintLayer(cairo_t* cr, const LabelLayout& layout, Layer layer);
+void paintText(cairo_t* cr, const TextElement& element);
+void paintBarcode(cairo_t* cr, const BarcodeElement& element);
+// Every field's box outlined one dot inside and its number at its top-left corner.
+void paintGrid(cairo_t* cr, const LabelLayout& layout);
+
+bool inLayer(Layer layer, bool atDefault);
+
+}  // namespace render

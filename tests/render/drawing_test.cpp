@@ -1,0 +1,251 @@
+// SPDX-License-Identifier: MIT
+// Tables of edge cases: text that does not fit or is turned, every symbology's checks
+// read back with zbar, static elements, and the PNG writer read back by cairo.
+#include <cairo.h>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "raster_reading.h"
+#include "render/png.h"
+
+namespace {
+
+using testing_support::inkBounds;
+constexpr int kDpi = 203;
+
+// A 60 × 40 mm format with the fields and static elements given as JSON arrays.
+bcpctrl::Outcome<bcpctrl::LabelFormat> formatWith(const std::string& fields, const std::string& statics) {
+    return bcpctrl::parseLabelFormat(R"({"usePrinter": 1, "label": {"widthMm": 60, "heightMm": 40}, "fields": )" +
+                                     fields + R"(, "static": )" + statics + "}");
+}
+
+std::string field(const std::string& type, double widthMm, double heightMm, int rotation, const std::string& more) {
+    return R"([{"number": 1, "type": ")" + type + R"(", "xMm": 2, "yMm": 2, "widthMm": )" + std::to_string(widthMm) +
+           R"(, "heightMm": )" + std::to_string(heightMm) + R"(, "rotation": )" + std::to_string(rotation) + ", " +
+           more + "}]";
+}
+
+render::LabelRenderer rendererFor(const std::string& fields, const std::string& statics = "[]",
+                                  const std::filesystem::path& folder = {}) {
+    auto format = formatWith(fields, statics);
+    EXPECT_TRUE(format.ok());
+    EXPECT_FALSE(bcpctrl::findLayoutError(format.value()));
+    format.value().directory = folder;
+    auto renderer = render::LabelRenderer::create(format.value(), render::Fonts::loadWhenNeeded());
+    EXPECT_TRUE(renderer.ok());
+    return std::move(renderer.value());
+}
+
+render::LabelLayout layOut(render::LabelRenderer& renderer, const std::string& text, int dotsPerInch = kDpi) {
+    const auto content = renderer.content({{1, text}});
+    EXPECT_TRUE(content.ok());
+    return renderer.layOut(content.value(), dotsPerInch);
+}
+
+enum class Fit { Natural, Condensed, CondensedAndCut };
+enum class Side { Left, Right, Top, Bottom };  // where the start of a left-aligned line lands
+
+struct TextRow {
+    int row;
+    std::string text;
+    double widthMm;
+    double heightMm;
+    int rotation;
+    const char* align;
+    bool wrap;
+    Fit fit;
+    std::size_t lines;
+    Side start;
+};
+
+TEST(Drawing, TextIsCondensedThenCutWrappedAndTurnedInsideItsBox) {
+    const std::string name = "入荷ラベル";  // 10 pt: about 17.6 mm
+    const std::vector<TextRow> rows{
+        {1, name, 40, 8, 0, "left", false, Fit::Natural, 1, Side::Left},
+        {2, name, 40, 8, 0, "right", false, Fit::Natural, 1, Side::Right},
+        {3, name + name, 25, 8, 0, "left", false, Fit::Condensed, 1, Side::Left},
+        {4, name + name + name, 20, 8, 0, "left", false, Fit::CondensedAndCut, 1, Side::Left},
+        {5, name, 8, 30, 90, "left", false, Fit::Natural, 1, Side::Top},
+        {6, name, 40, 8, 180, "left", false, Fit::Natural, 1, Side::Right},
+        {7, name, 8, 30, 270, "left", false, Fit::Natural, 1, Side::Bottom},
+        {8, name + name + name, 20, 16, 0, "left", true, Fit::Natural, 3, Side::Left},
+        {9, name + name + name, 20, 8, 0, "left", true, Fit::CondensedAndCut, 1, Side::Left},
+        {10, name + name + name, 16, 20, 90, "left", true, Fit::Natural, 3, Side::Top},
+    };
+    for (const TextRow& row : rows) {
+        SCOPED_TRACE(row.row);
+        auto renderer = rendererFor(field("text", row.widthMm, row.heightMm, row.rotation,
+                                          R"("align": ")" + std::string(row.align) + R"(", "wrap": )" +
+                                              (row.wrap ? "true" : "false")));
+        const render::LabelLayout layout = layOut(renderer, row.text);
+        const render::TextElement& element = layout.texts.at(0);
+        const render::TextBlock& block = element.block;
+        EXPECT_EQ(block.condense == 1.0, row.fit == Fit::Natural);
+        EXPECT_EQ(block.condense == render::kMinimumCondense, row.fit == Fit::CondensedAndCut);
+        EXPECT_EQ(block.clipped, row.fit == Fit::CondensedAndCut);
+        EXPECT_EQ(block.lines.size(), row.lines);
+
+        const render::DotRect box = element.placement.box;
+        const render::DotRect ink = inkBounds(testing_support::paintAlone(renderer, layout, 1));
+        ASSERT_GT(ink.widthDots, 0);
+        EXPECT_TRUE(testing_support::inside(ink, box));
+        EXPECT_TRUE(row.wrap || (ink.widthDots > ink.heightDots) == (row.rotation % 180 == 0));
+        constexpr int kNear = 4;
+        switch (row.start) {
+            case Side::Left: EXPECT_LE(ink.xDots - box.xDots, kNear); break;
+            case Side::Right: EXPECT_LE(box.rightDots() - ink.rightDots(), kNear); break;
+            case Side::Top: EXPECT_LE(ink.yDots - box.yDots, kNear); break;
+            case Side::Bottom: EXPECT_LE(box.bottomDots() - ink.bottomDots(), kNear); break;
+        }
+    }
+}
+
+struct BarcodeRow {
+    int row;
+    const char* symbology;
+    std::string text;
+    std::string encoded;  // empty: refused with 1302
+    std::string scanned;
+    int rotation = 0;
+};
+
+TEST(Drawing, EverySymbologyTakesWhatItCanEncodeAndReadsBack) {
+    const std::vector<BarcodeRow> rows{
+        {1, "EAN13", "457112340015", "4571123400153", "4571123400153"},
+        {2, "EAN13", "4571123400154", "", ""},
+        {3, "EAN13", "45711234001X", "", ""},
+        {4, "EAN13", "４５７１１２３４００１５", "", ""},
+        {5, "EAN8", "4912301", "49123012", "49123012", 90},
+        {6, "ITF14", "1457112340015", "14571123400150", "14571123400150"},
+        {7, "ITF14", "14571123400151", "", ""},
+        {8, "CODE39", "ABC-12", "ABC-12", "ABC-12"},
+        {9, "CODE39", "abc", "", ""},
+        {10, "NW7", "12345", "A12345A", "A12345A"},
+        {11, "NW7", "b123c", "B123C", "B123C", 180},
+        {12, "CODE128", "N2612-0041-01", "N2612-0041-01", "N2612-0041-01"},
+        {13, "CODE128", "入荷", "", ""},
+        {14, "CODE128", std::string(40, 'X'), "", ""},  // wider than the box at 203 dpi
+        {15, "GS1-128", "(01)14571123400150(10)ABC", "(01)14571123400150(10)ABC", "011457112340015010ABC"},
+        {16, "GS1-128", "(01)123", "", ""},
+        {17, "QR", "納品カード|4581209301076", "納品カード|4581209301076", "納品カード|4581209301076", 270},
+    };
+    for (const BarcodeRow& row : rows) {
+        SCOPED_TRACE(row.row);
+        auto renderer = rendererFor(field("barcode", row.rotation % 180 ? 36 : 56, row.rotation % 180 ? 36 : 25,
+                                          row.rotation, R"("symbology": ")" + std::string(row.symbology) + R"(")"));
+        std::string why;
+        const auto content = renderer.content({{1, row.text}}, &why);
+        ASSERT_EQ(content.ok(), !row.encoded.empty()) << why;
+        if (!content.ok()) {
+            EXPECT_EQ(content.error(), bcpctrl::ErrorNumber::FormatLayoutError);
+            EXPECT_TRUE(why.starts_with("field 1 (" + std::string(row.symbology) + "): ")) << why;
+            continue;
+        }
+        EXPECT_EQ(content.value().fields.at(0).symbol->data, row.encoded);
+        for (const int dotsPerInch : {203, 300}) {
+            const auto scanned = testing_support::scan(renderer.paintField(renderer.layOut(content.value(), dotsPerInch), 1));
+            ASSERT_EQ(scanned.size(), 1u) << dotsPerInch;
+            EXPECT_EQ(scanned[0].data, row.scanned);
+        }
+    }
+    auto renderer = rendererFor(field("barcode", 56, 25, 0, R"("symbology": "EAN13")"));
+    const auto empty = renderer.content({{1, ""}});
+    ASSERT_TRUE(empty.ok()) << "an empty barcode field draws nothing";
+    EXPECT_FALSE(empty.value().fields.at(0).symbol);
+}
+
+struct StaticRow {
+    int row;
+    std::string element;
+    double blackXMm, blackYMm;
+    double whiteXMm, whiteYMm;
+};
+
+// A 2 × 2 PNG: black on the left, transparent on the right.
+void writeHalfBlackPng(const std::filesystem::path& file) {
+    const std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> surface(
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 2, 2), cairo_surface_destroy);
+    const std::unique_ptr<cairo_t, decltype(&cairo_destroy)> cr(cairo_create(surface.get()), cairo_destroy);
+    cairo_rectangle(cr.get(), 0, 0, 1, 2);
+    cairo_fill(cr.get());
+    cairo_surface_write_to_png(surface.get(), file.c_str());
+}
+
+TEST(Drawing, StaticElementsCoverTheirDotsAndImagesAreThresholded) {
+    const auto folder = std::filesystem::temp_directory_path() / ("render-test-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    writeHalfBlackPng(folder / "half.png");
+    const std::vector<StaticRow> rows{
+        {1, R"({"type": "box", "xMm": 10, "yMm": 10, "widthMm": 20, "heightMm": 10, "lineWidthMm": 0.5})", 10.2, 15, 20, 15},
+        {2, R"({"type": "box", "xMm": 10, "yMm": 10, "widthMm": 20, "heightMm": 10, "fill": true})", 20, 15, 31, 15},
+        {3, R"({"type": "line", "xMm": 5, "yMm": 20, "x2Mm": 55, "y2Mm": 20, "lineWidthMm": 0.5})", 30, 20, 30, 21},
+        {4, R"({"type": "line", "xMm": 30, "yMm": 5, "x2Mm": 30, "y2Mm": 35})", 30, 10, 31, 10},
+        {5, R"({"type": "line", "xMm": 0, "yMm": 0, "x2Mm": 60, "y2Mm": 40, "lineWidthMm": 1})", 30, 20, 30, 30},
+        {6, R"({"type": "image", "xMm": 10, "yMm": 10, "widthMm": 20, "heightMm": 20, "file": "half.png"})", 12, 20, 28, 20},
+    };
+    const auto dot = [](double mm) { return render::mmToDots(mm, kDpi); };
+    for (const StaticRow& row : rows) {
+        SCOPED_TRACE(row.row);
+        auto renderer = rendererFor("[]", "[" + row.element + "]", folder);
+        const render::Raster raster = renderer.paint(layOut(renderer, ""));
+        EXPECT_TRUE(raster.isBlack(dot(row.blackXMm), dot(row.blackYMm)));
+        EXPECT_FALSE(raster.isBlack(dot(row.whiteXMm), dot(row.whiteYMm)));
+    }
+    std::ofstream(folder / "not.png") << "not a picture";
+    for (const char* file : {"missing.png", "not.png"}) {
+        auto format = formatWith(
+            "[]", R"([{"type": "image", "xMm": 1, "yMm": 1, "widthMm": 5, "heightMm": 5, "file": ")" + std::string(file) + R"("}])");
+        format.value().directory = folder;
+        EXPECT_EQ(render::LabelRenderer::create(format.value(), render::Fonts::loadWhenNeeded()).error(),
+                  bcpctrl::ErrorNumber::FormatUnreadable)
+            << file;
+    }
+    std::filesystem::remove_all(folder);
+}
+
+// Odd widths leave unused bits in each row's last byte; the "up" filter needs every row.
+TEST(Drawing, PngFilesReadBackDotForDot) {
+    render::Raster raster;
+    raster.widthDots = 13;
+    raster.heightDots = 7;
+    raster.dotsPerInch = 203;
+    raster.strideBytes = 2;
+    raster.bits.assign(raster.strideBytes * 7, 0);
+    for (int y = 0; y < 7; ++y) {
+        for (int x = 0; x < 13; ++x) {
+            if ((x * y + x) % 3 == 0) {
+                raster.bits[static_cast<std::size_t>(y * 2 + x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+            }
+        }
+    }
+    struct Reader {
+        std::string png;
+        std::size_t at = 0;
+    } reader{render::encodePng(raster)};
+    const auto read = [](void* closure, unsigned char* data, unsigned int length) {
+        auto* from = static_cast<Reader*>(closure);
+        if (from->at + length > from->png.size()) return CAIRO_STATUS_READ_ERROR;
+        std::memcpy(data, from->png.data() + from->at, length);
+        from->at += length;
+        return CAIRO_STATUS_SUCCESS;
+    };
+    const std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> surface(
+        cairo_image_surface_create_from_png_stream(read, &reader), cairo_surface_destroy);
+    ASSERT_EQ(cairo_surface_status(surface.get()), CAIRO_STATUS_SUCCESS);
+    ASSERT_EQ(cairo_image_surface_get_width(surface.get()), 13);
+    const unsigned char* data = cairo_image_surface_get_data(surface.get());
+    for (int y = 0; y < 7; ++y) {
+        for (int x = 0; x < 13; ++x) {
+            std::uint32_t pixel = 0;
+            std::memcpy(&pixel, data + y * cairo_image_surface_get_stride(surface.get()) + x * 4, 4);
+            EXPECT_EQ((pixel & 0xFFFFFFu) == 0, raster.isBlack(x, y)) << x << "," << y;
+        }
+    }
+}
+
+}  // namespace
