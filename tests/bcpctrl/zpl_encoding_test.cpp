@@ -441,6 +441,10 @@ TEST(ZplLabels, SampleLabelsPrintWhereTheRendererDrawsThemAndEveryBarcodeReads) 
                 EXPECT_EQ(scanned[0].data, scannedForm(*element.symbol));
                 EXPECT_EQ(inkWithin(picture, bars), bars) << "field " << element.fieldNumber;
             }
+            const auto nativeBarcodes = std::count_if(label.fields.begin(), label.fields.end(), [](const zplsim::Field& field) {
+                return field.kind == zplsim::FieldKind::Barcode;
+            });
+            EXPECT_EQ(static_cast<std::size_t>(nativeBarcodes), layout.barcodes.size()) << "every sample barcode goes native";
             int strayDots = 0;
             int missingDots = 0;
             for (int y = 0; y < layout.heightDots; ++y) {
