@@ -196,8 +196,9 @@ long PrinterLink::writeSome(std::string_view bytes) {
     const long written = isSocket_ ? ::send(fd_.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL)
                                    : ::write(fd_.get(), bytes.data(), bytes.size());
     if (written > 0) {
+        lastWriteAt_ = Clock::now();
         bytesWritten_ += static_cast<std::uint64_t>(written);
-        lineFreeAt_ = std::max(lineFreeAt_, Clock::now()) + perByte_ * written;
+        lineFreeAt_ = std::max(lineFreeAt_, lastWriteAt_) + perByte_ * written;
     }
     return written;
 }
@@ -234,6 +235,33 @@ bool PrinterLink::writeAll(std::string_view bytes, std::chrono::milliseconds sta
         }
     }
     return bytes.empty();
+}
+
+WriteProgress PrinterLink::writeUntilHeld(std::string& pending, std::chrono::milliseconds holdLimit, std::string& incoming) {
+    const auto started = Clock::now();
+    while (!pending.empty() && fd_) {
+        const long written = writeSome(pending);
+        if (written > 0) {
+            pending.erase(0, static_cast<std::size_t>(written));
+            continue;
+        }
+        if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            return WriteProgress::Failed;
+        }
+        const auto heldUntil = std::max({started, lastWriteAt_, lineFreeAt_}) + holdLimit;
+        if (Clock::now() >= heldUntil) {
+            return WriteProgress::Held;
+        }
+        pollfd waiting{fd_.get(), POLLOUT | POLLIN, 0};
+        const int ready = ::poll(&waiting, 1, std::max(1, millisecondsUntil(heldUntil)));
+        if (ready < 0 && errno != EINTR) {
+            return WriteProgress::Failed;
+        }
+        if (ready > 0 && (waiting.revents & POLLIN) != 0 && !readAvailable(incoming)) {
+            return WriteProgress::Failed;
+        }
+    }
+    return fd_ ? WriteProgress::Done : WriteProgress::Failed;
 }
 
 bool PrinterLink::writeNow(std::string& pending) {

@@ -2,6 +2,7 @@
 #include "bcpctrl/zpl_commands.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdio>
 #include <memory>
@@ -16,8 +17,8 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr int kLongestRepeat = 400 + 19;  // "z" (400) and "Y" (19) before one character
-constexpr std::size_t kLongestQrBytes = 9999;  // byte mode counts with four digits
 constexpr const char* kHexDigits = "0123456789ABCDEF";
+constexpr int kLargestModuleDots = 10;  // ^BY and ^BQ take modules of 1 to 10 dots
 
 std::size_t rowBytesOf(const render::Raster& raster) { return (static_cast<std::size_t>(raster.widthDots) + 7) / 8; }
 
@@ -130,18 +131,12 @@ std::string graphicKey(const render::Raster& raster) {
     return key;
 }
 
-std::string digitsOnly(std::string_view text) {
+std::string base36(std::size_t number) {
     std::string digits;
-    for (const char c : text) {
-        if (std::isdigit(static_cast<unsigned char>(c))) digits += c;
-    }
-    return digits;
-}
-
-// Without the check digit, which the printer calculates.
-std::string withoutCheckDigit(std::string_view data, std::size_t fullLength) {
-    std::string digits = digitsOnly(data);
-    if (digits.size() == fullLength) digits.pop_back();
+    do {
+        digits.insert(digits.begin(), "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ"[number % 36]);
+        number /= 36;
+    } while (number > 0);
     return digits;
 }
 
@@ -191,63 +186,163 @@ std::string everyByteEscaped(std::string_view bytes) {
     return out;
 }
 
-// "^FH^FD<error correction M><input mode>,<data>"
-std::string qrFieldData(const std::string& text) {
+// "^FD<error correction M><input mode>,<data>". The renderer encodes text that is all JIS
+// X 0208 in Kanji mode and the rest as UTF-8 with its ECI, which the printer's byte mode
+// cannot say: only ASCII (whose modes the printer chooses as the renderer does) and Kanji
+// go native.
+std::optional<std::string> qrFieldData(const std::string& text) {
+    if (isAscii(text)) return fieldData("MA," + text);
     if (const auto sjis = shiftJis(text); sjis && kanjiModeCharacters(*sjis)) {
         return "^FH^FDMM,K" + everyByteEscaped(*sjis);
     }
-    if (isAscii(text)) return fieldData("MA," + text);
-    const std::string bytes = text.substr(0, kLongestQrBytes);
-    char count[8];
-    std::snprintf(count, sizeof count, "%04zu", bytes.size());
-    return fieldData("MM,B" + std::string(count) + bytes);
+    return std::nullopt;
 }
 
-std::string yesNo(bool value) { return value ? "Y" : "N"; }
+// Bar and space widths in modules of every Code 128 symbol character, bar first, by value
+// (106 is the stop, which ends with one more bar).
+constexpr std::array<std::string_view, 107> kCode128Widths{
+    "212222", "222122", "222221", "121223", "121322", "131222", "122213", "122312", "132212", "221213",
+    "221312", "231212", "112232", "122132", "122231", "113222", "123122", "123221", "223211", "221132",
+    "221231", "213212", "223112", "312131", "311222", "321122", "321221", "312212", "322112", "322211",
+    "212123", "212321", "232121", "111323", "131123", "131321", "112313", "132113", "132311", "211313",
+    "231113", "231311", "112133", "112331", "132131", "113123", "113321", "133121", "313121", "211331",
+    "231131", "213113", "213311", "213131", "311123", "311321", "331121", "312113", "312311", "332111",
+    "314111", "221411", "431111", "111224", "111422", "121124", "121421", "141122", "141221", "112214",
+    "112412", "122114", "122411", "142112", "142211", "241211", "221114", "413111", "241112", "134111",
+    "111242", "121142", "121241", "114212", "124112", "124211", "411212", "421112", "421211", "212141",
+    "214121", "412121", "111143", "111341", "131141", "114113", "114311", "411113", "411311", "113141",
+    "114131", "311141", "411131", "211412", "211214", "211232", "2331112"};
+constexpr int kModulesPerCharacter = 11;
+constexpr int kStopModules = 13;
+constexpr int kStartA = 103;
+constexpr int kStartB = 104;
+constexpr int kShift = 98;
+constexpr int kCodeC = 99;
+constexpr int kCodeBOrFnc4 = 100;  // code set B, or FNC4 in set B
+constexpr int kCodeAOrFnc4 = 101;  // code set A, or FNC4 in set A
+constexpr int kFnc1 = 102;
 
-// Code 128 from subset B; digits alone, in an even number, from subset C (half as wide).
-std::string code128Data(const std::string& data) {
-    const std::string digits = digitsOnly(data);
-    if (!data.empty() && digits.size() == data.size() && data.size() % 2 == 0) return ">;" + data;
-    std::string escaped;
-    for (const char c : data) escaped += c == '>' ? std::string("><") : std::string(1, c);
-    return escaped;
-}
-
-bool isCodabarGuard(char c) { return c >= 'A' && c <= 'D'; }
-
-std::string symbologyCommand(const BarcodeField& field, std::string& data) {
-    const char o = orientation(field.rotationDeg);
-    const std::string h = std::to_string(field.heightDots);
-    const std::string f = yesNo(field.humanReadable);
-    const std::string common = std::string(1, o) + "," + h + "," + f + ",N";
-    switch (field.symbology) {
-        case Symbology::Ean13: data = withoutCheckDigit(field.data, 13); return "^BE" + common;
-        case Symbology::Ean8: data = withoutCheckDigit(field.data, 8); return "^B8" + common;
-        case Symbology::Code128: data = code128Data(field.data); return "^BC" + common + ",N,N";
-        case Symbology::Gs1_128: data = field.data; return "^BC" + common + ",N,D";
-        case Symbology::Code39: data = field.data; return "^B3" + std::string(1, o) + ",N," + h + "," + f + ",N";
-        case Symbology::Itf14: data = digitsOnly(field.data); return "^B2" + common + ",N";
-        case Symbology::Nw7: {
-            data = field.data;
-            std::string start = "A";
-            std::string stop = "A";
-            if (data.size() >= 2 && isCodabarGuard(data.front()) && isCodabarGuard(data.back())) {
-                start = data.substr(0, 1);
-                stop = data.substr(data.size() - 1);
-                data = data.substr(1, data.size() - 2);
-            }
-            return "^BK" + std::string(1, o) + ",N," + h + "," + f + ",N," + start + "," + stop;
-        }
-        case Symbology::Qr: return "^BQN,2," + std::to_string(std::clamp(field.moduleWidthDots, 1, 10)) + ",M";
+// The widths of the bars and spaces of modules [first, first + count), bar first.
+std::string runWidths(const render::EncodedSymbol& symbol, int first, int count) {
+    std::string widths;
+    for (int column = first; column < first + count; ++column) {
+        if (column == first || symbol.isDark(column) != symbol.isDark(column - 1)) widths += '0';
+        ++widths.back();
     }
-    return {};
+    return symbol.isDark(first) ? widths : std::string();
+}
+
+// The symbol characters of a Code 128 symbol, read back from its modules: the start code and
+// the data, without the check character (the printer adds its own) and the stop.
+std::optional<std::vector<int>> code128Characters(const render::EncodedSymbol& symbol) {
+    if (symbol.rows != 1 || symbol.columns < 2 * kModulesPerCharacter + kStopModules ||
+        (symbol.columns - kStopModules) % kModulesPerCharacter != 0 ||
+        runWidths(symbol, symbol.columns - kStopModules, kStopModules) != kCode128Widths.back()) {
+        return std::nullopt;
+    }
+    std::vector<int> characters;
+    for (int first = 0; first < symbol.columns - kStopModules; first += kModulesPerCharacter) {
+        const auto found = std::find(kCode128Widths.begin(), kCode128Widths.end() - 1,
+                                     runWidths(symbol, first, kModulesPerCharacter));
+        if (found == kCode128Widths.end() - 1) return std::nullopt;
+        characters.push_back(static_cast<int>(found - kCode128Widths.begin()));
+    }
+    characters.pop_back();  // the check character
+    return characters;
+}
+
+// One symbol character of code set B as ^BC field data: ASCII as it is, but for the ZPL
+// prefixes and '>' (which starts an invocation code) and the values above '~'.
+std::string codeSetBCharacter(int value) {
+    switch (value) {
+        case '>' - 32: return ">0";
+        case '^' - 32: return "><";
+        case '~' - 32: return ">=";
+        case 95: return ">1";  // DEL
+        case 96: return ">2";  // FNC3
+        case 97: return ">3";  // FNC2
+        default: return std::string(1, static_cast<char>(value + 32));
+    }
+}
+
+std::string digitPair(int value) { return {static_cast<char>('0' + value / 10), static_cast<char>('0' + value % 10)}; }
+
+// ^BC field data (mode N) for exactly these symbol characters: the start code, then code
+// set A and C as pairs of digits, B as text, and the changes of code set, FNC1 and FNC4 as
+// invocation codes. Nothing for SHIFT, which ^BC cannot state.
+std::optional<std::string> code128Data(const std::vector<int>& characters) {
+    char set = characters.front() == kStartA ? 'A' : characters.front() == kStartB ? 'B' : 'C';
+    std::string data = set == 'A' ? ">9" : set == 'B' ? ">:" : ">;";
+    for (std::size_t i = 1; i < characters.size(); ++i) {
+        const int value = characters[i];
+        if (value == kFnc1) {
+            data += ">8";
+        } else if (set == 'C' && value < kCodeBOrFnc4) {
+            data += digitPair(value);
+        } else if (value == kShift) {
+            return std::nullopt;
+        } else if (value == kCodeC) {
+            data += ">5";
+            set = 'C';
+        } else if (value == kCodeBOrFnc4) {
+            data += ">6";  // FNC4 in code set B keeps it
+            set = 'B';
+        } else if (value == kCodeAOrFnc4) {
+            data += ">7";  // FNC4 in code set A keeps it
+            set = 'A';
+        } else {
+            data += set == 'B' ? codeSetBCharacter(value) : digitPair(value);
+        }
+    }
+    return data;
+}
+
+bool isTwoWidth(bcpctrl::Symbology symbology) {
+    return symbology == bcpctrl::Symbology::Code39 || symbology == bcpctrl::Symbology::Nw7 ||
+           symbology == bcpctrl::Symbology::Itf14;
+}
+
+struct SymbologyField {
+    std::string command;  // the symbology's command with its parameters
+    std::string data;     // ^FD... (and ^FH before it where needed)
+};
+
+std::optional<SymbologyField> symbologyField(const render::EncodedSymbol& symbol, const BarcodePlacement& placement) {
+    const std::string o(1, orientation(placement.rotationDeg));
+    const std::string h = std::to_string(placement.heightDots);
+    const std::string& data = symbol.data;
+    switch (symbol.symbology) {
+        case bcpctrl::Symbology::Ean13: return SymbologyField{"^BE" + o + "," + h + ",N,N", "^FD" + data.substr(0, 12)};
+        case bcpctrl::Symbology::Ean8: return SymbologyField{"^B8" + o + "," + h + ",N,N", "^FD" + data.substr(0, 7)};
+        case bcpctrl::Symbology::Itf14: return SymbologyField{"^B2" + o + "," + h + ",N,N,N", "^FD" + data};
+        case bcpctrl::Symbology::Code39: return SymbologyField{"^B3" + o + ",N," + h + ",N,N", "^FD" + data};
+        case bcpctrl::Symbology::Nw7:
+            return SymbologyField{"^BK" + o + ",N," + h + ",N,N," + data.front() + "," + data.back(),
+                                  "^FD" + data.substr(1, data.size() - 2)};
+        case bcpctrl::Symbology::Code128:
+        case bcpctrl::Symbology::Gs1_128: {
+            const auto characters = code128Characters(symbol);
+            const auto fieldData = characters ? code128Data(*characters) : std::nullopt;
+            if (!fieldData) return std::nullopt;
+            return SymbologyField{"^BC" + o + "," + h + ",N,N,N,N", "^FD" + *fieldData};
+        }
+        case bcpctrl::Symbology::Qr: {
+            if (placement.rotationDeg != 0) return std::nullopt;  // ^BQ prints upright only
+            const auto fieldData = qrFieldData(data);
+            if (!fieldData) return std::nullopt;
+            return SymbologyField{"^BQN,2," + std::to_string(placement.moduleWidthDots) + ",M", *fieldData};
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace
 
 std::string graphicData(const render::Raster& raster, GraphicCompression compression) {
-    return compression == GraphicCompression::Z64 ? z64Data(raster) : hexData(raster);
+    std::string hex = hexData(raster);
+    if (compression == GraphicCompression::Hex) return hex;
+    std::string z64 = z64Data(raster);
+    return z64.size() < hex.size() ? z64 : hex;
 }
 
 std::string graphicField(const render::Raster& raster, FieldOrigin fieldOrigin, GraphicCompression compression) {
@@ -256,55 +351,83 @@ std::string graphicField(const render::Raster& raster, FieldOrigin fieldOrigin, 
            graphicData(raster, compression) + "^FS";
 }
 
+GraphicStore::GraphicStore(GraphicCompression compression, std::string namePrefix)
+    : compression_(compression), namePrefix_(std::move(namePrefix)) {}
+
+std::string GraphicStore::store(const std::string& key, const render::Raster& raster, std::string& downloads) {
+    const std::string name = "R:" + namePrefix_ + base36(names_.size() + 1) + ".GRF";
+    names_.emplace(key, name);
+    storedBytes_ += rowBytesOf(raster) * static_cast<std::size_t>(raster.heightDots);
+    downloads += "~DG" + name + "," + byteCounts(raster) + "," + graphicData(raster, compression_);
+    return name;
+}
+
 std::string GraphicStore::place(const render::Raster& raster, FieldOrigin fieldOrigin, std::string& downloads) {
     const std::string key = graphicKey(raster);
-    auto found = names_.find(key);
-    if (found == names_.end()) {
-        char name[16];
-        std::snprintf(name, sizeof name, "R:MK%06zu.GRF", names_.size() + 1);
-        found = names_.emplace(key, name).first;
-        downloads += "~DG" + found->second + "," + byteCounts(raster) + "," + graphicData(raster, compression_);
+    const auto found = names_.find(key);
+    if (found != names_.end()) return origin(fieldOrigin) + "^XG" + found->second + "^FS";
+    if (storedBytes_ + rowBytesOf(raster) * static_cast<std::size_t>(raster.heightDots) > kMostStoredBytes) {
+        return graphicField(raster, fieldOrigin, compression_);
     }
-    return origin(fieldOrigin) + "^XG" + found->second + ",1,1^FS";
+    return origin(fieldOrigin) + "^XG" + store(key, raster, downloads) + "^FS";
 }
 
+std::string GraphicStore::placeFieldText(const render::Raster& raster, FieldOrigin fieldOrigin, std::string& downloads) {
+    const std::string key = graphicKey(raster);
+    const std::size_t hash = std::hash<std::string>{}(key);
+    if (names_.contains(key) || storedBytes_ < kMostStoredBytes / 2 || seen_.contains(hash)) {
+        return place(raster, fieldOrigin, downloads);
+    }
+    seen_.insert(hash);
+    seenOrder_.push_back(hash);
+    if (seenOrder_.size() > kMostRemembered) {
+        seen_.erase(seenOrder_.front());
+        seenOrder_.pop_front();
+    }
+    return graphicField(raster, fieldOrigin, compression_);
+}
+
+// The job's graphics all begin with its prefix.
 std::string GraphicStore::deleteAll() const {
     if (names_.empty()) return {};
-    std::string format = "^XA";
-    for (const auto& [key, name] : names_) format += "^ID" + name + "^FS";
-    return format + "^XZ";
+    return "^XA^IDR:" + namePrefix_ + "*.GRF^FS^XZ";
 }
 
-std::string barcodeField(const BarcodeField& field) {
-    std::string data;
-    const std::string command = symbologyCommand(field, data);
-    char ratio[16];
-    std::snprintf(ratio, sizeof ratio, "%.1f", std::clamp(field.wideToNarrow, 2.0, 3.0));
-    const std::string by = "^BY" + std::to_string(std::clamp(field.moduleWidthDots, 1, 10)) + "," + ratio + "," +
-                           std::to_string(field.heightDots);
-    const std::string fd = field.symbology == Symbology::Qr ? qrFieldData(field.data) : fieldData(data);
-    return by + origin(field.origin) + command + fd + "^FS";
+std::optional<std::string> barcodeField(const render::EncodedSymbol& symbol, const BarcodePlacement& placement) {
+    if (placement.moduleWidthDots < 1 || placement.moduleWidthDots > kLargestModuleDots || placement.heightDots < 1) {
+        return std::nullopt;
+    }
+    if (isTwoWidth(symbol.symbology) && symbol.wideToNarrow != 2 && symbol.wideToNarrow != 3) return std::nullopt;
+    const auto field = symbologyField(symbol, placement);
+    if (!field) return std::nullopt;
+    const std::string ratio = isTwoWidth(symbol.symbology) ? std::to_string(symbol.wideToNarrow) + ".0" : "3.0";
+    return "^BY" + std::to_string(placement.moduleWidthDots) + "," + ratio + "," + std::to_string(placement.heightDots) +
+           origin(placement.origin) + field->command + field->data + "^FS";
 }
 
 std::string textField(const TextField& field) {
     std::string font = "^A0" + std::string(1, orientation(field.rotationDeg)) + "," + std::to_string(field.heightDots);
     if (field.widthDots > 0) font += "," + std::to_string(field.widthDots);
-    return origin(field.origin) + font + fieldData(field.text) + "^FS";
+    std::string block;
+    if (field.blockWidthDots > 0) block = "^FB" + std::to_string(field.blockWidthDots) + ",,," + field.justification;
+    return origin(field.origin) + font + block + fieldData(field.text) + "^FS";
 }
 
 std::string fieldData(std::string_view text) {
-    std::string escaped = "^FH^FD";
+    std::string escaped;
+    bool escapes = false;
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
         if (c == '^' || c == '~' || c == '_' || byte < 0x20 || byte == 0x7F) {
             escaped += '_';
             escaped += kHexDigits[byte >> 4];
             escaped += kHexDigits[byte & 0x0F];
+            escapes = true;
         } else {
             escaped += c;
         }
     }
-    return escaped;
+    return (escapes ? "^FH^FD" : "^FD") + escaped;
 }
 
 std::string formatStart(int widthDots, int lengthDots) {

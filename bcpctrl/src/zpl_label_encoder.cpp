@@ -1,34 +1,226 @@
 // SPDX-License-Identifier: MIT
 #include "bcpctrl/zpl_label_encoder.h"
 
-#include <utility>
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <random>
+#include <vector>
 
 namespace bcpctrl::zpl {
 namespace {
 
-class WholeLabelEncoder final : public LabelEncoder {
+using render::DotRect;
+
+// ^A0 takes heights and widths from 10 dots.
+constexpr int kSmallestFontDots = 10;
+constexpr int kLargestFontDots = 32000;
+
+// Advance widths of printable ASCII (0x20 to 0x7E) in a Helvetica-like bold face, in
+// thousandths of its em. The resident font is a condensed bold of that design, whose
+// advances come to about 0.86 of these at a width parameter equal to the em; 0.9 keeps
+// the estimate on the generous side, so that a line rather ends a little short than runs
+// past its place.
+constexpr std::array<int, 95> kBoldAdvances{
+    278, 333, 474, 556, 556, 889, 722, 238, 333, 333, 389, 584, 278, 333, 278, 278,  // space to /
+    556, 556, 556, 556, 556, 556, 556, 556, 556, 556, 333, 333, 584, 584, 584, 611,  // 0 to ?
+    975, 722, 722, 722, 722, 667, 611, 778, 722, 278, 556, 722, 611, 833, 722, 778,  // @ to O
+    667, 778, 722, 667, 611, 722, 667, 944, 667, 667, 611, 333, 278, 333, 584, 556,  // P to _
+    333, 556, 611, 556, 611, 556, 333, 611, 611, 278, 278, 556, 278, 889, 611, 611,  // ` to o
+    611, 611, 389, 556, 333, 611, 556, 778, 556, 556, 500, 389, 280, 389, 584};      // p to ~
+constexpr double kResidentWidthScale = 0.9;
+
+struct Inked {
+    render::Raster raster;
+    int xDots = 0;  // where its top-left dot stands in the raster it was cut from
+    int yDots = 0;
+};
+
+// The raster cut down to its black dots, so that white margins are neither sent nor stored
+// and a text looks the same to the store in any box; nothing when it is blank.
+std::optional<Inked> inked(const render::Raster& raster) {
+    int left = raster.widthDots;
+    int right = -1;
+    int top = raster.heightDots;
+    int bottom = -1;
+    for (int y = 0; y < raster.heightDots; ++y) {
+        for (int x = 0; x < raster.widthDots; ++x) {
+            if (!raster.isBlack(x, y)) continue;
+            left = std::min(left, x);
+            right = std::max(right, x);
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+        }
+    }
+    if (right < 0) return std::nullopt;
+    Inked cut{render::Raster::blank(right - left + 1, bottom - top + 1, raster.dotsPerInch), left, top};
+    for (int y = top; y <= bottom; ++y) {
+        for (int x = left; x <= right; ++x) {
+            if (!raster.isBlack(x, y)) continue;
+            const int cx = x - left;
+            cut.raster.bits[static_cast<std::size_t>(y - top) * cut.raster.strideBytes + static_cast<std::size_t>(cx) / 8] |=
+                static_cast<std::uint8_t>(0x80u >> (cx % 8));
+        }
+    }
+    return cut;
+}
+
+char justification(bcpctrl::Align align) {
+    switch (align) {
+        case bcpctrl::Align::Center: return 'C';
+        case bcpctrl::Align::Right: return 'R';
+        case bcpctrl::Align::Left: break;
+    }
+    return 'L';
+}
+
+bool onlySpaces(std::string_view text) { return text.find_first_not_of(' ') == std::string_view::npos; }
+
+// The lines of a text block in the resident font: each on the renderer's baseline, from the
+// renderer's line start; centred and right-aligned lines in a one-line block as wide as
+// the renderer's area, so that the printer centres or ends them where the renderer does.
+// Nothing when the font cannot show the block as the renderer does: characters it lacks,
+// text cut with "…", sizes below its smallest, or a backslash, which ^FB reads as an escape.
+std::optional<std::string> residentText(const render::Placement& placement, const render::TextBlock& block) {
+    if (!block.asciiOnly || block.clipped || block.lines.empty()) return std::nullopt;
+    const bool inBlock = block.align != bcpctrl::Align::Left;
+    std::string fields;
+    for (const render::TextLine& line : block.lines) {
+        if (onlySpaces(line.text)) continue;
+        const auto size = residentFontSize(line.text, block.fontSizeDots, line.widthDots);
+        if (!size || (inBlock && line.text.find('\\') != std::string::npos)) return std::nullopt;
+        const DotRect start = placement.toLabel({inBlock ? block.area.xDots : line.xDots, line.baselineDots, 0, 0});
+        TextField field;
+        field.origin = {start.xDots, start.yDots, true};
+        field.rotationDeg = placement.rotationDeg;
+        field.heightDots = size->heightDots;
+        field.widthDots = size->widthDots;
+        field.blockWidthDots = inBlock ? block.area.widthDots : 0;
+        field.justification = justification(block.align);
+        field.text = line.text;
+        fields += textField(field);
+    }
+    return fields;
+}
+
+// EAN's guard bars reach down between the digits of the human-readable text: the parts
+// below the other bars, as one picture on the label (the same on every label of a format),
+// and where it goes.
+std::optional<Inked> guardBarExtensions(const render::BarcodeElement& element) {
+    std::vector<DotRect> extensions;
+    for (const DotRect& bar : element.darkRects) {
+        const int extra = bar.bottomDots() - element.symbolRect.bottomDots();
+        if (extra > 0) {
+            extensions.push_back(element.placement.toLabel({bar.xDots, element.symbolRect.bottomDots(), bar.widthDots, extra}));
+        }
+    }
+    if (extensions.empty()) return std::nullopt;
+    DotRect bounds = extensions.front();
+    for (const DotRect& rect : extensions) {
+        const int right = std::max(bounds.rightDots(), rect.rightDots());
+        const int bottom = std::max(bounds.bottomDots(), rect.bottomDots());
+        bounds.xDots = std::min(bounds.xDots, rect.xDots);
+        bounds.yDots = std::min(bounds.yDots, rect.yDots);
+        bounds.widthDots = right - bounds.xDots;
+        bounds.heightDots = bottom - bounds.yDots;
+    }
+    Inked picture{render::Raster::blank(bounds.widthDots, bounds.heightDots, 0), bounds.xDots, bounds.yDots};
+    for (const DotRect& rect : extensions) {
+        for (int y = rect.yDots - bounds.yDots; y < rect.bottomDots() - bounds.yDots; ++y) {
+            for (int x = rect.xDots - bounds.xDots; x < rect.rightDots() - bounds.xDots; ++x) {
+                picture.raster.bits[static_cast<std::size_t>(y) * picture.raster.strideBytes + static_cast<std::size_t>(x) / 8] |=
+                    static_cast<std::uint8_t>(0x80u >> (x % 8));
+            }
+        }
+    }
+    return picture;
+}
+
+// Two letters or digits that no job running before this one is likely to have had.
+std::string jobNamePrefix() {
+    constexpr std::string_view kCharacters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::random_device random;
+    std::uniform_int_distribution<std::size_t> letter(0, 25);
+    std::uniform_int_distribution<std::size_t> any(0, kCharacters.size() - 1);
+    return {kCharacters[letter(random)], kCharacters[any(random)]};
+}
+
+class LayoutEncoder final : public LabelEncoder {
 public:
-    WholeLabelEncoder(std::shared_ptr<const LabelPictures> pictures, EncoderSettings settings)
-        : pictures_(std::move(pictures)), settings_(settings) {}
+    explicit LayoutEncoder(EncoderSettings settings) : settings_(settings), store_(settings.compression, jobNamePrefix()) {}
 
     std::string encodeIssue(const LabelToPrint& label) override {
-        const render::Raster raster = pictures_->raster(label, settings_.dotsPerInch);
-        return formatStart(raster.widthDots, raster.heightDots) +
-               graphicField(raster, FieldOrigin{}, settings_.compression) +
+        const render::LabelLayout layout = label.renderer->layOut(*label.content, settings_.dotsPerInch);
+        std::string downloads;
+        std::string fields;
+        if (const auto fixed = inked(label.renderer->paint(layout, {render::Layer::Fixed}))) {
+            fields += store_.place(fixed->raster, {fixed->xDots, fixed->yDots, false}, downloads);
+        }
+        for (const render::TextElement& element : layout.texts) {
+            if (element.atDefault || !element.block.shaped) continue;  // a caption, or empty
+            const auto resident = residentText(element.placement, element.block);
+            fields += resident ? *resident : fieldGraphic(label, layout, element.fieldNumber, element.placement.box, downloads);
+        }
+        for (const render::BarcodeElement& element : layout.barcodes) {
+            if (element.atDefault || !element.symbol) continue;
+            const auto native = nativeBarcode(element, downloads);
+            fields += native ? *native : fieldGraphic(label, layout, element.fieldNumber, element.placement.box, downloads);
+        }
+        return downloads + formatStart(layout.widthDots, layout.heightDots) + fields +
                formatEnd(label.copies, label.cut, settings_.printerHasCutter);
     }
-    std::string endOfJob() override { return {}; }
+
+    std::string endOfJob() override { return store_.deleteAll(); }
 
 private:
-    std::shared_ptr<const LabelPictures> pictures_;
+    // The barcode as the printer's own command on the renderer's bars, its human-readable
+    // text in the resident font where the renderer sets it, and EAN's lengthened guard bars
+    // stored. Nothing when any of it cannot be native.
+    std::optional<std::string> nativeBarcode(const render::BarcodeElement& element, std::string& downloads) {
+        const DotRect bars = element.placement.toLabel(element.symbolRect);
+        const BarcodePlacement placement{{bars.xDots, bars.yDots, false}, element.placement.rotationDeg,
+                                         element.moduleDots, element.symbolRect.heightDots};
+        auto fields = barcodeField(*element.symbol, placement);
+        if (!fields) return std::nullopt;
+        for (const render::TextBlock& block : element.textBlocks) {
+            const auto text = residentText(element.placement, block);
+            if (!text) return std::nullopt;
+            *fields += *text;
+        }
+        if (const auto guards = guardBarExtensions(element)) {
+            *fields += store_.place(guards->raster, {guards->xDots, guards->yDots, false}, downloads);
+        }
+        return fields;
+    }
+
+    std::string fieldGraphic(const LabelToPrint& label, const render::LabelLayout& layout, std::int16_t fieldNumber,
+                             const DotRect& box, std::string& downloads) {
+        const auto graphic = inked(label.renderer->paintField(layout, fieldNumber));
+        if (!graphic) return {};
+        return store_.placeFieldText(graphic->raster, {box.xDots + graphic->xDots, box.yDots + graphic->yDots, false},
+                                     downloads);
+    }
+
     EncoderSettings settings_;
+    GraphicStore store_;
 };
 
 }  // namespace
 
-std::unique_ptr<LabelEncoder> makeWholeLabelEncoder(std::shared_ptr<const LabelPictures> pictures,
-                                                    EncoderSettings settings) {
-    return std::make_unique<WholeLabelEncoder>(std::move(pictures), settings);
+std::optional<ResidentFontSize> residentFontSize(std::string_view line, double emDots, int lineWidthDots) {
+    int advances = 0;
+    for (const char c : line) {
+        if (c < 0x20 || c > 0x7E) return std::nullopt;
+        advances += kBoldAdvances[static_cast<std::size_t>(c - 0x20)];
+    }
+    if (advances == 0) return std::nullopt;
+    const ResidentFontSize size{static_cast<int>(std::lround(emDots)),
+                                static_cast<int>(std::floor(lineWidthDots * 1000.0 / (advances * kResidentWidthScale)))};
+    const auto fits = [](int dots) { return dots >= kSmallestFontDots && dots <= kLargestFontDots; };
+    if (!fits(size.heightDots) || !fits(size.widthDots)) return std::nullopt;
+    return size;
 }
+
+std::unique_ptr<LabelEncoder> makeLabelEncoder(EncoderSettings settings) { return std::make_unique<LayoutEncoder>(settings); }
 
 }  // namespace bcpctrl::zpl

@@ -11,7 +11,6 @@
 #include <thread>
 #include <variant>
 
-#include "bcpctrl/label_pictures.h"
 #include "bcpctrl/printer_link.h"
 #include "bcpctrl/printer_status.h"
 #include "bcpctrl/result_codes.h"
@@ -34,6 +33,10 @@ constexpr int kLongestTimeoutMs = 600000;
 // Issue returns once no more than this much of the serial line's time is still ahead, so
 // the line never runs dry and little more than one label is ever on its way.
 constexpr milliseconds kLineBacklog{100};
+// A printer that takes no byte for this long, beyond the time the line needs, holds its flow
+// control because its receive buffer is full: Issue leaves the rest of the label to be sent
+// while the host yields and reports "16", so that the status line shows it meanwhile.
+constexpr milliseconds kFlowControlHold{250};
 
 struct ZplTiming {
     milliseconds write{10000};          // no byte taken for this long: 1003
@@ -77,6 +80,9 @@ private:
         long labelsThrough = 0;  // labels sent up to and including this format
     };
 
+    WriteProgress sendOutbox();
+    void reportHold(StatusEvents& events);
+    bool outboxTimedOut(Clock::time_point now) const;
     void ask();
     void noteQueryWritten();
     void keepPaceWithTheLine() const;
@@ -91,6 +97,7 @@ private:
     std::unique_ptr<zpl::LabelEncoder> encoder_;
     ZplTiming timing_;
     std::string outbox_;    // bytes the link has not taken yet; always sent before new ones
+    Clock::time_point outboxMovedAt_{};  // when the link last took from it, or it was filled from empty
     std::string incoming_;  // answers not yet read whole
     std::deque<SentFormat> unprinted_;
     long formatsSent_ = 0;
@@ -107,13 +114,17 @@ IssueAnswer ZplPrinter::issue(const LabelToPrint& label, StatusEvents& events) {
     link_.readAvailable(incoming_);  // a link that failed is poll's to report
     takeAnswers(events);
     const int copies = std::max(label.copies, 1);
+    if (outbox_.empty()) outboxMovedAt_ = Clock::now();
     outbox_ += encoder_->encodeIssue(label);
     ++formatsSent_;
     labelsSent_ += copies;
     unprinted_.push_back({formatsSent_, copies, labelsSent_});
     if (!query_) ask();
-    if (!link_.writeAll(outbox_, timing_.write, incoming_)) return {fail(ErrorNumber::WriteFailed), ""};
-    outbox_.clear();
+    switch (sendOutbox()) {
+        case WriteProgress::Failed: return {fail(ErrorNumber::WriteFailed), ""};
+        case WriteProgress::Held: reportHold(events); return {frame::kPrinterStatusReport, std::string(fault_)};
+        case WriteProgress::Done: break;
+    }
     noteQueryWritten();
     keepPaceWithTheLine();
     link_.readAvailable(incoming_);
@@ -127,8 +138,10 @@ void ZplPrinter::poll(StatusEvents& events) {
     if (!link_.readAvailable(incoming_)) return raise(fail(ErrorNumber::CommunicationError), events);
     takeAnswers(events);
     if (!link_.writeNow(outbox_)) return raise(fail(ErrorNumber::WriteFailed), events);
+    outboxMovedAt_ = std::max(outboxMovedAt_, link_.lastWriteAt());
     noteQueryWritten();
     const auto now = Clock::now();
+    if (outboxTimedOut(now)) return raise(fail(ErrorNumber::WriteFailed), events);
     if (query_) {
         if (answerOverdue(now)) raise(fail(ErrorNumber::CommunicationError), events);
         return;
@@ -148,6 +161,29 @@ frame::ResultCode ZplPrinter::close() {
     }
     link_.close();
     return kSuccess;
+}
+
+// The outbox goes out until the printer holds its flow control (Held) or the write time runs
+// out with no byte taken (Failed).
+WriteProgress ZplPrinter::sendOutbox() {
+    const auto left = std::chrono::duration_cast<milliseconds>(timing_.write - (Clock::now() - outboxMovedAt_));
+    const WriteProgress progress =
+        link_.writeUntilHeld(outbox_, std::clamp(left, milliseconds(0), kFlowControlHold), incoming_);
+    outboxMovedAt_ = std::max(outboxMovedAt_, link_.lastWriteAt());
+    if (progress == WriteProgress::Held && outboxTimedOut(Clock::now())) return WriteProgress::Failed;
+    return progress;
+}
+
+// A full buffer is queued like a fault the host status reports, once, unless another fault
+// is already on; the next answer without a fault clears it with "00".
+void ZplPrinter::reportHold(StatusEvents& events) {
+    if (!fault_.empty()) return;
+    fault_ = printer_status::kBufferFull;
+    events.push_back({std::string(fault_), frame::kPrinterStatusReport});
+}
+
+bool ZplPrinter::outboxTimedOut(Clock::time_point now) const {
+    return !outbox_.empty() && now - outboxMovedAt_ >= timing_.write;
 }
 
 void ZplPrinter::ask() {
@@ -239,10 +275,9 @@ struct ZplEntry final : PrinterEntry {
     PortOpening open(const PortContext& port) const override {
         auto link = openLink(port);
         if (!link) return {resultCodeOf(ErrorNumber::PortCannotBeOpened), nullptr};
-        auto pictures = port.pictures ? port.pictures : drawnLabelPictures();
-        return {kSuccess, std::make_unique<ZplPrinter>(
-                              std::move(*link), zpl::makeWholeLabelEncoder(std::move(pictures), encoder), timing)};
+        return {kSuccess, std::make_unique<ZplPrinter>(std::move(*link), zpl::makeLabelEncoder(encoder), timing)};
     }
+    bool drawsLabels() const override { return true; }  // Japanese text goes as graphics
 
 private:
     std::optional<PrinterLink> openLink(const PortContext& port) const {

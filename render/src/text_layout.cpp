@@ -121,6 +121,7 @@ TextBlock fitText(PangoContext* context, std::string_view text, const TextStyle&
     block.fontFamily = style.family.empty() ? kDefaultFontFamily : style.family;
     block.bold = style.bold;
     block.fontSizeDots = style.sizeDots;
+    block.align = style.align;
     block.asciiOnly = isPrintableAscii(text);
     if (text.empty() || area.widthDots <= 0 || area.heightDots <= 0) {
         return block;

@@ -2,13 +2,20 @@
 // ZPL both ways: what the control writes, read back by the emulator's decoder (written
 // apart from the encoder); what printers answer to ~HS; and the decoder and fault script
 // of zpl-printer-sim on their own. One file, so that the build pays for its headers once.
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 
 #include <gtest/gtest.h>
 
 #include "bcpctrl/zpl_commands.h"
 #include "bcpctrl/zpl_host_status.h"
+#include "bcpctrl/zpl_label_encoder.h"
+#include "raster_reading.h"
+#include "render/label_renderer.h"
+#include "sample_jobs.h"
+#include "zplsim/barcode_bars.h"
 #include "zplsim/fault_script.h"
 #include "zplsim/zpl_decoder.h"
 
@@ -102,7 +109,7 @@ TEST(ZplGraphics, EveryPictureComesBackDotForDotInBothEncodings) {
 }
 
 TEST(ZplGraphics, StoredGraphicsAreDownloadedOnceAJobAndRecalledOnEveryLabel) {
-    GraphicStore store(GraphicCompression::Z64);
+    GraphicStore store(GraphicCompression::Z64, "T1");
     const render::Raster caption = pattern(40, 12, Pattern::Checker);
     const render::Raster other = pattern(24, 12, Pattern::Stripes);
     std::string downloads;
@@ -134,46 +141,72 @@ TEST(ZplGraphics, StoredGraphicsAreDownloadedOnceAJobAndRecalledOnEveryLabel) {
     EXPECT_TRUE(decoder.storedGraphics().empty()) << "the job's end frees the printer's memory";
 }
 
-struct BarcodeRow {
-    int row;
-    BarcodeField field;
-    std::string command;
-    std::string params;
-    std::string data;  // QR: the decoded text
-    char qrMode = 0;   // QR: A automatic, or the manual character mode
-};
-
-BarcodeField barcode(Symbology symbology, std::string data, int rotationDeg = 0) {
-    BarcodeField field;
+// A barcode as the renderer encodes it for a field of its own.
+std::shared_ptr<const render::EncodedSymbol> symbolOf(Symbology symbology, const std::string& data) {
+    LabelFormat format;
+    format.widthMm = 100.0;
+    format.heightMm = 60.0;
+    LabelField field;
+    field.number = 1;
+    field.type = FieldType::Barcode;
     field.symbology = symbology;
-    field.origin = {30, 40, false};
-    field.rotationDeg = rotationDeg;
-    field.moduleWidthDots = 3;
-    field.heightDots = 80;
-    field.data = std::move(data);
-    return field;
+    field.xMm = 2.0;
+    field.yMm = 2.0;
+    field.widthMm = 96.0;
+    field.heightMm = 56.0;
+    format.fields.push_back(field);
+    auto renderer = std::move(render::LabelRenderer::create(format, render::Fonts::loadWhenNeeded()).value());
+    const auto content = renderer.content({{1, data}});
+    EXPECT_TRUE(content.ok()) << data;
+    return content.ok() ? content.value().fields.front().symbol : nullptr;
 }
 
-TEST(ZplBarcodes, EachSymbologyBecomesItsOwnCommandWithItsData) {
-    const std::vector<BarcodeRow> rows{
-        {1, barcode(Symbology::Ean13, "4901234567894"), "BE", "N,80,Y,N", "490123456789"},
-        {2, barcode(Symbology::Ean8, "49123456", 90), "B8", "R,80,Y,N", "4912345"},
-        {3, barcode(Symbology::Code128, "R2612-0001"), "BC", "N,80,Y,N,N,N", "R2612-0001"},
-        {4, barcode(Symbology::Code128, "12345678"), "BC", "N,80,Y,N,N,N", ">;12345678"},
-        {5, barcode(Symbology::Code128, "A>B"), "BC", "N,80,Y,N,N,N", "A><B"},
-        {6, barcode(Symbology::Gs1_128, "(01)04912345678904(10)LOT1"), "BC", "N,80,Y,N,N,D", "(01)04912345678904(10)LOT1"},
-        {7, barcode(Symbology::Code39, "ABC-123", 180), "B3", "I,N,80,Y,N", "ABC-123"},
-        {8, barcode(Symbology::Nw7, "A123456B"), "BK", "N,N,80,Y,N,A,B", "123456"},
-        {9, barcode(Symbology::Nw7, "123456"), "BK", "N,N,80,Y,N,A,A", "123456"},
-        {10, barcode(Symbology::Itf14, "14901234567891", 270), "B2", "B,80,Y,N,N", "14901234567891"},
-        {11, barcode(Symbology::Qr, "TSB|C2612-00031|4581209301076|30|20261209"), "BQ", "N,2,3,M",
-         "TSB|C2612-00031|4581209301076|30|20261209", 'A'},
-        {12, barcode(Symbology::Qr, "漢字テスト"), "BQ", "N,2,3,M", "漢字テスト", 'K'},
-        {13, barcode(Symbology::Qr, "TSB|北海道_^~"), "BQ", "N,2,3,M", "TSB|北海道_^~", 'B'},
+// The symbol's modules from its first bar to its last, a dot a character as the emulator
+// draws bars.
+std::string modulesAsDots(const render::EncodedSymbol& symbol, int moduleDots) {
+    std::string dots;
+    for (int column = 0; column < symbol.columns; ++column) {
+        dots.append(static_cast<std::size_t>(moduleDots), symbol.isDark(column) ? '1' : '0');
+    }
+    dots.resize(dots.find_last_of('1') + 1);
+    return dots;
+}
+
+TEST(ZplBarcodes, EachSymbologyBecomesItsOwnCommandDrawingTheRenderersBars) {
+    struct Row {
+        int row;
+        Symbology symbology;
+        std::string data;
+        int rotationDeg;
+        std::string command;  // empty: no native command draws it
+        std::string params;
+        std::string readable;  // what the printed symbol reads (QR: the decoded text)
+        char qrMode = 0;       // QR: A automatic, or the manual character mode
     };
-    for (const BarcodeRow& row : rows) {
+    const std::vector<Row> rows{
+        {1, Symbology::Ean13, "4901234567894", 0, "BE", "N,80,N,N", "4901234567894"},
+        {2, Symbology::Ean8, "49123456", 90, "B8", "R,80,N,N", "49123456"},
+        {3, Symbology::Code128, "R2612-0001", 0, "BC", "N,80,N,N,N,N", "R2612-0001"},
+        {4, Symbology::Code128, "12345678", 0, "BC", "N,80,N,N,N,N", "12345678"},
+        {5, Symbology::Code128, "A>B^C~D_1234567", 0, "BC", "N,80,N,N,N,N", "A>B^C~D_1234567"},
+        {6, Symbology::Gs1_128, "(01)04912345678904(10)LOT1", 0, "BC", "N,80,N,N,N,N", "010491234567890410LOT1"},
+        {7, Symbology::Code39, "ABC-123", 180, "B3", "I,N,80,N,N", "ABC-123"},
+        {8, Symbology::Nw7, "A123456B", 0, "BK", "N,N,80,N,N,A,B", "A123456B"},
+        {9, Symbology::Itf14, "14901234567891", 270, "B2", "B,80,N,N,N", "14901234567891"},
+        {10, Symbology::Qr, "TSB|C2612-00031|4581209301076|30|20261209", 0, "BQ", "N,2,3,M",
+         "TSB|C2612-00031|4581209301076|30|20261209", 'A'},
+        {11, Symbology::Qr, "漢字テスト", 0, "BQ", "N,2,3,M", "漢字テスト", 'K'},
+        {12, Symbology::Qr, "TSB|北海道_^~", 0, "", "", ""},  // UTF-8 with its ECI: a graphic
+        {13, Symbology::Qr, "TSB", 90, "", "", ""},            // ^BQ prints upright only
+    };
+    for (const Row& row : rows) {
         SCOPED_TRACE(row.row);
-        const zplsim::Label label = decodeOne(barcodeField(row.field));
+        const auto symbol = symbolOf(row.symbology, row.data);
+        ASSERT_TRUE(symbol);
+        const auto sent = barcodeField(*symbol, BarcodePlacement{{30, 40, false}, row.rotationDeg, 3, 80});
+        ASSERT_EQ(sent.has_value(), !row.command.empty());
+        if (!sent) continue;
+        const zplsim::Label label = decodeOne(*sent);
         ASSERT_EQ(label.fields.size(), 1u);
         const zplsim::Field& field = label.fields[0];
         EXPECT_EQ(field.command, row.command);
@@ -182,18 +215,21 @@ TEST(ZplBarcodes, EachSymbologyBecomesItsOwnCommandWithItsData) {
         EXPECT_EQ(field.bar.moduleWidthDots, 3);
         EXPECT_EQ(field.bar.heightDots, 80);
         if (row.qrMode == 0) {
-            EXPECT_EQ(field.data, row.data);
+            const zplsim::BarcodeBars drawn = zplsim::barcodeBars(field);
+            EXPECT_EQ(drawn.error, "");
+            EXPECT_EQ(drawn.bars, modulesAsDots(*symbol, 3)) << "the printer draws the renderer's bars";
+            EXPECT_EQ(drawn.readable, row.readable);
             continue;
         }
         const zplsim::QrContent qr = zplsim::readQrData(field.data);
         EXPECT_EQ(qr.error, "");
-        EXPECT_EQ(qr.text, row.data);
+        EXPECT_EQ(qr.text, row.readable);
         EXPECT_EQ(row.qrMode == 'A' ? qr.inputMode : qr.characterMode, row.qrMode);
     }
 }
 
 TEST(ZplText, CharactersThatWouldEndAFieldComeBackAsSent) {
-    const zplsim::Label label = decodeOne(textField({{12, 34, true}, 90, 28, 20, "Lot_7 ^A~HS\tend"}));
+    const zplsim::Label label = decodeOne(textField({.origin = {12, 34, true}, .rotationDeg = 90, .heightDots = 28, .widthDots = 20, .text = "Lot_7 ^A~HS\tend"}));
     ASSERT_EQ(label.fields.size(), 1u);
     EXPECT_EQ(label.fields[0].data, "Lot_7 ^A~HS\tend");
     EXPECT_EQ(label.fields[0].font, "0R,28,20");
@@ -211,7 +247,7 @@ TEST(ZplFormat, CopiesAndCutBecomeThePrintQuantityAndMode) {
     const std::vector<Row> rows{{1, 3, true, true, 'C'}, {2, 2, true, false, 'T'}, {3, 1, false, true, 'T'}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.row);
-        const auto labels = decodeAll(formatStart(320, 160) + textField({{0, 0, false}, 0, 20, 0, "x"}) +
+        const auto labels = decodeAll(formatStart(320, 160) + textField({.origin = {0, 0, false}, .heightDots = 20, .text = "x"}) +
                                       formatEnd(row.copies, row.cut, row.cutter));
         ASSERT_EQ(labels.size(), 1u);
         EXPECT_EQ(labels[0].copies, row.copies);
@@ -224,6 +260,219 @@ TEST(ZplFormat, CopiesAndCutBecomeThePrintQuantityAndMode) {
     }
 }
 
+
+// The part of a picture inside a box, the rest white: one barcode alone for zbar.
+render::Raster paintedPart(const render::Raster& picture, const render::DotRect& box) {
+    render::Raster part = render::Raster::blank(picture.widthDots, picture.heightDots, 203);
+    for (int y = std::max(0, box.yDots); y < std::min(picture.heightDots, box.bottomDots()); ++y) {
+        for (int x = std::max(0, box.xDots); x < std::min(picture.widthDots, box.rightDots()); ++x) {
+            if (picture.isBlack(x, y)) paint(part, x, y);
+        }
+    }
+    return part;
+}
+
+// What the printer prints of a decoded label: its graphics and the bars of its linear
+// barcodes (upright, as every sample has them). Resident-font text and QR codes are looked
+// at apart, as the emulator does not draw them.
+render::Raster printedPicture(const zplsim::Label& label, int widthDots, int heightDots) {
+    render::Raster picture = render::Raster::blank(widthDots, heightDots, 203);
+    const auto dot = [&](int x, int y) {
+        if (x >= 0 && y >= 0 && x < widthDots && y < heightDots) paint(picture, x, y);
+    };
+    for (const zplsim::Field& field : label.fields) {
+        if (field.image) {
+            for (int y = 0; y < field.image->heightDots; ++y) {
+                for (int x = 0; x < field.image->widthDots; ++x) {
+                    if (field.image->isBlack(x, y)) dot(field.xDots + x, field.yDots + y);
+                }
+            }
+        } else if (field.kind == zplsim::FieldKind::Barcode && field.command != "BQ") {
+            EXPECT_EQ(field.params.front(), 'N') << "only upright barcodes are drawn here";
+            const std::string bars = zplsim::barcodeBars(field).bars;
+            for (int y = 0; y < field.bar.heightDots; ++y) {
+                for (std::size_t x = 0; x < bars.size(); ++x) {
+                    if (bars[x] == '1') dot(field.xDots + static_cast<int>(x), field.yDots + y);
+                }
+            }
+        }
+    }
+    return picture;
+}
+
+// Which dots have a black dot within one dot of them, row by row.
+std::vector<char> blackNearby(const render::Raster& raster) {
+    const auto at = [&](int x, int y) { return static_cast<std::size_t>(y) * static_cast<std::size_t>(raster.widthDots) + static_cast<std::size_t>(x); };
+    std::vector<char> across(static_cast<std::size_t>(raster.widthDots) * static_cast<std::size_t>(raster.heightDots), 0);
+    for (int y = 0; y < raster.heightDots; ++y) {
+        for (int x = 0; x < raster.widthDots; ++x) {
+            if (!raster.isBlack(x, y)) continue;
+            for (int nx = std::max(0, x - 1); nx <= std::min(raster.widthDots - 1, x + 1); ++nx) across[at(nx, y)] = 1;
+        }
+    }
+    std::vector<char> near(across.size(), 0);
+    for (int y = 0; y < raster.heightDots; ++y) {
+        for (int x = 0; x < raster.widthDots; ++x) {
+            if (!across[at(x, y)]) continue;
+            for (int ny = std::max(0, y - 1); ny <= std::min(raster.heightDots - 1, y + 1); ++ny) near[at(x, ny)] = 1;
+        }
+    }
+    return near;
+}
+
+render::DotRect intersection(const render::DotRect& a, const render::DotRect& b) {
+    const int left = std::max(a.xDots, b.xDots);
+    const int top = std::max(a.yDots, b.yDots);
+    return {left, top, std::max(0, std::min(a.rightDots(), b.rightDots()) - left),
+            std::max(0, std::min(a.bottomDots(), b.bottomDots()) - top)};
+}
+
+bool contains(const render::DotRect& rect, int x, int y) {
+    return x >= rect.xDots && y >= rect.yDots && x < rect.rightDots() && y < rect.bottomDots();
+}
+
+// The field box on the label that holds a point (the innermost, by area).
+render::DotRect boxHolding(const render::LabelLayout& layout, int x, int y) {
+    render::DotRect found{0, 0, layout.widthDots, layout.heightDots};
+    const auto consider = [&](const render::DotRect& box) {
+        if (contains(box, x, y) && box.widthDots * box.heightDots < found.widthDots * found.heightDots) found = box;
+    };
+    for (const auto& element : layout.texts) consider(element.placement.box);
+    for (const auto& element : layout.barcodes) consider(element.placement.box);
+    return found;
+}
+
+render::DotRect inkWithin(const render::Raster& raster, const render::DotRect& area) {
+    int left = area.rightDots(), top = area.bottomDots(), right = area.xDots, bottom = area.yDots;
+    for (int y = std::max(0, area.yDots); y < std::min(raster.heightDots, area.bottomDots()); ++y) {
+        for (int x = std::max(0, area.xDots); x < std::min(raster.widthDots, area.rightDots()); ++x) {
+            if (!raster.isBlack(x, y)) continue;
+            left = std::min(left, x);
+            top = std::min(top, y);
+            right = std::max(right, x + 1);
+            bottom = std::max(bottom, y + 1);
+        }
+    }
+    return right <= left ? render::DotRect{} : render::DotRect{left, top, right - left, bottom - top};
+}
+
+int fontParameter(const std::string& font, std::size_t index) {
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < index; ++i) at = font.find(',', at) + 1;
+    return std::atoi(font.c_str() + at);
+}
+
+// The renderer's texts alone, without bars and statics, whose ink would run into theirs.
+render::Raster textsAlone(render::LabelRenderer& renderer, render::LabelLayout layout) {
+    layout.statics.clear();
+    for (render::BarcodeElement& element : layout.barcodes) element.darkRects.clear();
+    return renderer.paint(layout);
+}
+
+// Where a line in the resident font goes: its ^FT point and the renderer's ink of it, which
+// begins at the point (or inside the ^FB block) and sits on the baseline.
+render::DotRect checkResidentLine(const zplsim::Field& text, const render::LabelLayout& layout, const render::Raster& texts) {
+    SCOPED_TRACE("text \"" + text.data + "\" at " + std::to_string(text.xDots) + "," + std::to_string(text.yDots));
+    EXPECT_EQ(text.origin, "FT");
+    const int heightDots = fontParameter(text.font, 1);
+    const int widthDots = fontParameter(text.font, 2);
+    const int blockDots = text.block.empty() ? 0 : std::atoi(text.block.c_str());
+    const int lengthDots = blockDots > 0 ? blockDots : static_cast<int>(text.data.size()) * widthDots;
+    const render::DotRect band = intersection(
+        {text.xDots - 3, text.yDots - heightDots - 2, lengthDots + 6, heightDots + heightDots / 3 + 4},
+        boxHolding(layout, text.xDots + 1, text.yDots - 1));
+    const render::DotRect ink = inkWithin(texts, band);
+    EXPECT_GT(ink.widthDots, 0) << "the renderer draws the line here";
+    if (blockDots == 0) {
+        EXPECT_NEAR(ink.xDots, text.xDots, 3);
+    }
+    EXPECT_GE(ink.xDots, text.xDots - 2);
+    EXPECT_LE(ink.rightDots(), text.xDots + lengthDots + 2);
+    EXPECT_NEAR(ink.bottomDots(), text.yDots, heightDots / 4 + 2) << "on the baseline";
+    return band;
+}
+
+std::string scannedForm(const render::EncodedSymbol& symbol) {
+    if (symbol.symbology != Symbology::Gs1_128) return symbol.data;
+    std::string digits;
+    for (char c : symbol.data) {
+        if (c != '(' && c != ')') digits += c;
+    }
+    return digits;
+}
+
+// The sample jobs' first labels (the second recalls what the first stored): what the
+// printer prints lies where the renderer draws, dot for dot within a dot; resident-font
+// lines start on the renderer's baselines; every barcode reads as its field's data.
+TEST(ZplLabels, SampleLabelsPrintWhereTheRendererDrawsThemAndEveryBarcodeReads) {
+    const auto jobs = testing_support::sampleJobs();
+    for (std::size_t row = 0; row < jobs.size(); ++row) {
+        SCOPED_TRACE(::testing::Message() << row + 1 << " " << jobs[row].format);
+        const LabelFormat format = testing_support::sampleFormat(jobs[row]);
+        const auto values = testing_support::sampleLabels(jobs[row], format);
+        auto renderer = std::move(render::LabelRenderer::create(format, render::Fonts::loadWhenNeeded()).value());
+        const auto encoder = makeLabelEncoder({203, GraphicCompression::Z64, false});
+        std::vector<zplsim::Label> printed;
+        zplsim::Decoder decoder(zplsim::DecoderEvents{[&](zplsim::Label label) { printed.push_back(std::move(label)); },
+                                                       nullptr, nullptr, nullptr, nullptr});
+        for (std::size_t number = 0; number < 2; ++number) {
+            SCOPED_TRACE(::testing::Message() << "label " << number + 1);
+            const auto content = renderer.content(values[number]).value();
+            decoder.feed(encoder->encodeIssue(LabelToPrint{format, values[number], 1, false, &content, &renderer}));
+            ASSERT_EQ(printed.size(), number + 1);
+            const zplsim::Label& label = printed.back();
+            EXPECT_TRUE(label.errors.empty()) << label.errors.front();
+            const render::LabelLayout layout = renderer.layOut(content, 203);
+            const render::Raster drawn = renderer.paint(layout);
+            const render::Raster picture = printedPicture(label, layout.widthDots, layout.heightDots);
+            const render::Raster texts = textsAlone(renderer, layout);
+            std::vector<render::DotRect> apart;  // resident text and QR codes
+            for (const zplsim::Field& field : label.fields) {
+                if (field.kind == zplsim::FieldKind::Text) apart.push_back(checkResidentLine(field, layout, texts));
+            }
+            for (const render::BarcodeElement& element : layout.barcodes) {
+                if (!element.symbol) continue;
+                const render::DotRect bars = element.placement.toLabel(element.symbolRect);
+                if (element.symbol->isMatrix()) {
+                    apart.push_back(element.placement.box);
+                    const auto qr = std::find_if(label.fields.begin(), label.fields.end(),
+                                                 [](const zplsim::Field& field) { return field.command == "BQ"; });
+                    ASSERT_NE(qr, label.fields.end());
+                    EXPECT_EQ(zplsim::readQrData(qr->data).text, element.symbol->data);
+                    const render::DotRect ink = inkWithin(drawn, element.placement.box);
+                    EXPECT_NEAR(qr->xDots, ink.xDots, 2);
+                    EXPECT_NEAR(qr->yDots, ink.yDots, 2);
+                    EXPECT_EQ(qr->bar.moduleWidthDots, element.moduleDots);
+                    continue;
+                }
+                const auto scanned = testing_support::scan(paintedPart(picture, element.placement.box));
+                ASSERT_EQ(scanned.size(), 1u) << "field " << element.fieldNumber;
+                EXPECT_EQ(scanned[0].data, scannedForm(*element.symbol));
+                EXPECT_EQ(inkWithin(picture, bars), bars) << "field " << element.fieldNumber;
+            }
+            const auto nativeBarcodes = std::count_if(label.fields.begin(), label.fields.end(), [](const zplsim::Field& field) {
+                return field.kind == zplsim::FieldKind::Barcode;
+            });
+            EXPECT_EQ(static_cast<std::size_t>(nativeBarcodes), layout.barcodes.size()) << "every sample barcode goes native";
+            const std::vector<char> nearDrawn = blackNearby(drawn);
+            const std::vector<char> nearPrinted = blackNearby(picture);
+            int strayDots = 0;
+            int missingDots = 0;
+            for (int y = 0; y < layout.heightDots; ++y) {
+                for (int x = 0; x < layout.widthDots; ++x) {
+                    const std::size_t at = static_cast<std::size_t>(y) * static_cast<std::size_t>(layout.widthDots) + static_cast<std::size_t>(x);
+                    if (picture.isBlack(x, y) && !nearDrawn[at]) ++strayDots;
+                    if (!drawn.isBlack(x, y) || nearPrinted[at]) continue;
+                    const bool lookedAtApart = std::any_of(apart.begin(), apart.end(),
+                                                           [&](const render::DotRect& rect) { return contains(rect, x, y); });
+                    if (!lookedAtApart) ++missingDots;
+                }
+            }
+            EXPECT_EQ(strayDots, 0) << "printed where the renderer draws nothing";
+            EXPECT_EQ(missingDots, 0) << "drawn by the renderer but not printed";
+        }
+    }
+}
 
 // The three strings with the fields that matter set; the rest as printers send them.
 std::string answer(char paperOut, char pause, int formats, char bufferFull, char partial, char headUp, char ribbonOut,

@@ -20,8 +20,7 @@
 #include <nlohmann/json.hpp>
 
 #include "bcpctrl/bcp_ctrl.h"
-#include "bcpctrl/label_pictures.h"
-#include "render/layout.h"
+#include "render/label_renderer.h"
 #include "bcpctrl/printer_link.h"
 #include "printer_simulator.h"
 #include "test_support.h"
@@ -39,31 +38,6 @@ constexpr ResultCode code(std::uint16_t errorNumber) { return frame::resultCodeF
 // Fast enough that the control's pacing to the line costs the tests little.
 constexpr const char* kSerialSetting = "COM1:115200,E,8,1";
 constexpr const char* kPrinterNameSetting = "DRV:NET";  // the entry "NET" under "printers"
-
-// A picture that differs from label to label: row y is black up to a length taken from
-// the text of field 1 and y.
-render::Raster labelPicture(const LabelToPrint& label, int dotsPerInch) {
-    render::Raster raster = render::Raster::blank(render::mmToDots(label.format.widthMm, dotsPerInch),
-                                                  render::mmToDots(label.format.heightMm, dotsPerInch), dotsPerInch);
-    const auto text = label.values.count(1) != 0 ? label.values.at(1) : std::string();
-    const std::size_t seed = std::hash<std::string>{}(text);
-    for (int y = 0; y < raster.heightDots; ++y) {
-        const int length = static_cast<int>((seed + static_cast<std::size_t>(y) * 37u) % static_cast<std::size_t>(raster.widthDots));
-        for (int x = 0; x < length; ++x) {
-            raster.bits[static_cast<std::size_t>(y) * raster.strideBytes + static_cast<std::size_t>(x) / 8] |=
-                static_cast<std::uint8_t>(0x80u >> (x % 8));
-        }
-    }
-    return raster;
-}
-
-class TestPictures final : public LabelPictures {
-public:
-    render::Raster raster(const LabelToPrint& label, int dotsPerInch) const override {
-        return labelPicture(label, dotsPerInch);
-    }
-    std::string pdf(const LabelToPrint&) const override { return {}; }  // ZPL printers take rasters only
-};
 
 std::vector<std::string> pictureRows(const render::Raster& raster) {
     std::vector<std::string> rows;
@@ -134,7 +108,6 @@ protected:
     BcpCtrlOptions options() const {
         BcpCtrlOptions options;
         options.environment = testing::fakeEnvironment({{"BCPCTRL_SYSTEM_DIR", system.path().string()}});
-        options.pictures = std::make_shared<TestPictures>();
         return options;
     }
 
@@ -365,6 +338,7 @@ TEST_F(ZplPrinterTest, ThePortIsClosedOnEveryWayOutOfAJob) {
     }
 }
 
+// ASCII in the resident font; Japanese as the renderer draws it, stored the first time.
 TEST_F(ZplPrinterTest, LabelsArriveAsDrawnWithTheirCopiesAndCut) {
     struct Row {
         int row;
@@ -372,6 +346,10 @@ TEST_F(ZplPrinterTest, LabelsArriveAsDrawnWithTheirCopiesAndCut) {
         bool byPrinterName;  // a serial device listed under "printers", with its own line
     };
     const std::vector<Row> rows{{1, "z64", false}, {2, "hex", false}, {3, "z64", true}};
+    const std::vector<std::string> texts{"Lot A-7, cut", "入荷ラベル"};
+    const auto format = readLabelFormatFile(system.path() / "formats" / "LABEL.json").value();
+    auto renderer = std::move(render::LabelRenderer::create(format, render::Fonts::loadWhenNeeded()).value());
+    const render::Raster drawn = renderer.paint(renderer.layOut(renderer.content({{1, texts[1]}}).value(), 300));
     for (const auto& [row, graphics, byPrinterName] : rows) {
         SCOPED_TRACE(row);
         const auto simulator = startSimulator({"--pty"}, "sim" + std::to_string(row));
@@ -381,30 +359,37 @@ TEST_F(ZplPrinterTest, LabelsArriveAsDrawnWithTheirCopiesAndCut) {
         listPrinter(serialEntry(*simulator, options), byPrinterName);
         Job job(this->options(), byPrinterName ? kPrinterNameSetting : kSerialSetting);
         ASSERT_EQ(job.open(), 0);
-        EXPECT_EQ(job.issue("three copies, cut", 3, 1), 0);
-        EXPECT_EQ(job.issue("two copies", 2, 0), 0);
+        EXPECT_EQ(job.issue(texts[0], 3, 1), 0);
+        EXPECT_EQ(job.issue(texts[1], 2, 0), 0);
         ASSERT_TRUE(job.deliverUntil([&] { return job.count("40") == 2; }));
         EXPECT_TRUE(simulator->waitUntilPrinted(5, 2s));
         EXPECT_EQ(simulator->printed().at(2), "label-0001 copy 3/3 cut");
         EXPECT_EQ(simulator->printed().at(4), "label-0002 copy 2/2");
-        const std::vector<std::string> texts{"three copies, cut", "two copies"};
+        std::vector<Json> records;
         for (int label = 1; label <= 2; ++label) {
-            const Json record = Json::parse(simulator->labelRecord(label), nullptr, false);
+            records.push_back(Json::parse(simulator->labelRecord(label), nullptr, false));
+            const Json& record = records.back();
             ASSERT_TRUE(record.is_object());
             EXPECT_EQ(record["copies"], label == 1 ? 3 : 2);
             EXPECT_EQ(record["printMode"], label == 1 ? "C" : "T");
             EXPECT_EQ(record["printWidthDots"], 472) << "40 mm at 300 dpi";
-            EXPECT_EQ(record["fields"][0]["source"], graphics == "z64" ? "GF Z64" : "GF hex");
             EXPECT_TRUE(record["errors"].empty());
-            std::map<std::int16_t, std::string> values{{1, texts[static_cast<std::size_t>(label - 1)]}};
-            LabelFormat format;
-            format.widthMm = 40.0;
-            format.heightMm = 20.0;
-            const auto drawn = pictureRows(labelPicture(LabelToPrint{format, values, 1, false}, 300));
-            auto received = testing_support::bitmapRows(simulator->outDirectory() / record["fields"][0]["file"].get<std::string>());
-            for (auto& line : received) line.resize(drawn.front().size());  // whole bytes on the wire
-            EXPECT_EQ(received, drawn);
+            ASSERT_EQ(record["fields"].size(), 1u);
         }
+        EXPECT_EQ(records[0]["fields"][0]["kind"], "text");
+        EXPECT_EQ(records[0]["fields"][0]["data"], texts[0]);
+        const Json& graphic = records[1]["fields"][0];
+        EXPECT_EQ(graphic["source"].get<std::string>().rfind("R:", 0), 0u) << "stored once, recalled";
+        const auto received = testing_support::bitmapRows(simulator->outDirectory() / graphic["file"].get<std::string>());
+        const int left = graphic["x"];
+        const int top = graphic["y"];
+        std::vector<std::string> printed = pictureRows(render::Raster::blank(drawn.widthDots, drawn.heightDots, 300));
+        for (std::size_t y = 0; y < received.size(); ++y) {
+            for (std::size_t x = 0; x < received[y].size(); ++x) {
+                if (received[y][x] == '#') printed.at(static_cast<std::size_t>(top) + y).at(static_cast<std::size_t>(left) + x) = '#';
+            }
+        }
+        EXPECT_EQ(printed, pictureRows(drawn)) << "dot for dot where the renderer draws it";
         EXPECT_EQ(job.close(), 0);
     }
 }

@@ -30,7 +30,7 @@ struct BcpCtrlOptions {
     std::string systemPath = kDefaultSystemPath;
     // Where the BCPCTRL_* variables (and CUPS_SERVER) are read.
     EnvironmentLookup environment = processEnvironment();
-    // What printers that take pictures (CUPS queues, ZPL printers) draw labels with; the
+    // What CUPS queues draw labels with (ZPL printers encode the renderer's layout); the
     // renderer's drawing when empty. Tests hand in pictures of their own.
     std::shared_ptr<const LabelPictures> pictures;
     // The fonts labels are drawn with; when empty, the control sets them up itself.

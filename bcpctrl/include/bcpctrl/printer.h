@@ -71,7 +71,7 @@ struct PortContext {
     PortAddress address;                  // the port setting that found the entry
     std::filesystem::path listDirectory;  // relative output paths start here...
     EnvironmentLookup environment;        // ...unless BCPCTRL_OUTPUT_DIR names another place
-    // What printers that take pictures (CUPS queues, ZPL printers) draw labels with; the
+    // What CUPS queues draw labels with (ZPL printers encode the renderer's layout); the
     // renderer's drawing (drawnLabelPictures) when empty.
     std::shared_ptr<const LabelPictures> pictures;
 

@@ -38,6 +38,12 @@ private:
     int fd_ = -1;
 };
 
+enum class WriteProgress {
+    Done,    // everything written
+    Held,    // the printer takes nothing (it holds its flow control, or a network printer reads nothing)
+    Failed,  // the link failed
+};
+
 class PrinterLink {
 public:
     // The device must be a terminal that no other program holds (flock and TIOCEXCL); it
@@ -54,6 +60,11 @@ public:
     // `stallTimeout` (a printer holding its flow control that long). Whatever the printer
     // sends meanwhile is appended to `incoming`.
     bool writeAll(std::string_view bytes, std::chrono::milliseconds stallTimeout, std::string& incoming);
+    // Writes `pending`, removing what the link takes, until all of it is written or the link
+    // has taken nothing for `holdLimit` beyond the time the line needed for what it was
+    // given before (so a slow line is not taken for a printer that holds it). Whatever the
+    // printer sends meanwhile is appended to `incoming`.
+    WriteProgress writeUntilHeld(std::string& pending, std::chrono::milliseconds holdLimit, std::string& incoming);
     // Writes what the link takes at once and removes it from `pending`. False when the
     // link has failed.
     bool writeNow(std::string& pending);
@@ -67,6 +78,8 @@ public:
     // report nothing queued.
     std::uint64_t bytesWritten() const { return bytesWritten_; }
     std::chrono::steady_clock::time_point lineFreeAt() const { return lineFreeAt_; }
+    // When the link last took a byte.
+    std::chrono::steady_clock::time_point lastWriteAt() const { return lastWriteAt_; }
 
     // A serial port leaves exclusive use first: another program may keep the terminal
     // open (an emulator does), and exclusive use would outlast this link.
@@ -88,6 +101,7 @@ private:
     std::chrono::nanoseconds perByte_{0};  // on the line; 0 for a network connection
     std::uint64_t bytesWritten_ = 0;
     std::chrono::steady_clock::time_point lineFreeAt_{};
+    std::chrono::steady_clock::time_point lastWriteAt_{};
 };
 
 }  // namespace bcpctrl

@@ -1,23 +1,26 @@
 // SPDX-License-Identifier: MIT
 // The ZPL II building blocks a label is made of: graphics (compressed, or stored in the
-// printer once and recalled), native barcodes, text in the resident font, and the
+// printer and recalled), native barcodes, text in the resident font, and the
 // commands that open and close a format with its copies and cut. Every length is in dots
 // of the printer.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
-#include "bcpctrl/label_format.h"
+#include "render/layout.h"
 #include "render/raster.h"
 
 namespace bcpctrl::zpl {
 
 enum class GraphicCompression {
     Hex,  // ASCII hex with repeat counts, "," and ":" (every ZPL II printer)
-    Z64,  // zlib + base64 with its CRC (smaller; newer firmware)
+    Z64,  // zlib + base64 with its CRC, or hex where that is shorter (newer firmware)
 };
 
 struct FieldOrigin {
@@ -31,52 +34,76 @@ std::string graphicData(const render::Raster& raster, GraphicCompression compres
 // ^FO...^GFA...^FS
 std::string graphicField(const render::Raster& raster, FieldOrigin origin, GraphicCompression compression);
 
-// Graphics a job prints again and again (captions) go to the printer's memory once, with
-// ~DG, and every label recalls them with ^XG. One store lives for one job.
+// Graphics a job prints again and again go to the printer's memory, with ~DG, and labels
+// recall them with ^XG. Graphics are known by their dots, wherever they stand. One store
+// lives for one job; its names are its own (`namePrefix`, two letters or digits), so that
+// the deletion at the end of a job never touches what the next job has stored.
 class GraphicStore {
 public:
-    explicit GraphicStore(GraphicCompression compression) : compression_(compression) {}
+    // What the store keeps in the printer's memory at most, as the printer holds it (one bit
+    // a dot): a few printers of the last twenty years have less free.
+    static constexpr std::size_t kMostStoredBytes = 512 * 1024;
+    // How many graphics seen once it remembers (by a hash of their dots), so that a long
+    // job's memory stays bounded.
+    static constexpr std::size_t kMostRemembered = 4096;
 
-    // The recall for the label's format; the first time a graphic is seen its download is
-    // appended to `downloads`, which must reach the printer before the format.
+    GraphicStore(GraphicCompression compression, std::string namePrefix);
+
+    // Stored the first time (its download appended to `downloads`, which must reach the
+    // printer before the format), recalled from then on: for what every label shows.
     std::string place(const render::Raster& raster, FieldOrigin origin, std::string& downloads);
+    // For field texts, many of which repeat (a supplier, a warehouse) while some never do
+    // (a product name): stored the first time while the store holds less than half of what
+    // it may; after that, sent within the format the first time and stored when it shows
+    // up again, so that what is left goes to texts that repeat.
+    std::string placeFieldText(const render::Raster& raster, FieldOrigin origin, std::string& downloads);
     // A format that deletes every graphic this store downloaded (empty when none).
     std::string deleteAll() const;
     std::size_t size() const { return names_.size(); }
+    std::size_t storedBytes() const { return storedBytes_; }
 
 private:
+    std::string store(const std::string& key, const render::Raster& raster, std::string& downloads);
+
     GraphicCompression compression_;
+    std::string namePrefix_;
     std::map<std::string, std::string> names_;  // by the graphic's size and dots
+    std::size_t storedBytes_ = 0;
+    std::unordered_set<std::size_t> seen_;  // hashes of graphics sent once, the newest kMostRemembered
+    std::deque<std::size_t> seenOrder_;
 };
 
-struct BarcodeField {
-    Symbology symbology = Symbology::Code128;
-    FieldOrigin origin;
-    int rotationDeg = 0;        // 0, 90, 180 or 270, clockwise
-    int moduleWidthDots = 2;    // ^BY: the narrowest bar (QR: the module size)
-    double wideToNarrow = 3.0;  // CODE39, NW7 and ITF
-    int heightDots = 100;       // the bars (not QR)
-    bool humanReadable = true;
-    std::string data;  // UTF-8
+// Where a barcode goes and how big its modules are.
+struct BarcodePlacement {
+    FieldOrigin origin;       // ^FO: the top-left corner of the bars as printed
+    int rotationDeg = 0;      // 0, 90, 180 or 270, clockwise
+    int moduleWidthDots = 1;  // ^BY: the narrowest bar (QR: the module)
+    int heightDots = 1;       // the bars (not QR)
 };
-// ^BY and the symbology's own command with its field data. EAN-13 and EAN-8 are sent
-// without their check digit (the printer adds it); NW7 takes its start and stop letters
-// from the data when they are there; QR uses Kanji mode for text that is all Shift JIS
-// double-byte characters, automatic input for ASCII, and UTF-8 byte mode otherwise.
-std::string barcodeField(const BarcodeField& field);
+// ^BY and the symbology's own command, without the printer's interpretation line, with
+// field data that makes the printer draw exactly the symbol's modules: EAN without the
+// check digit the printer adds, ITF-14 whole without one added, Codabar with its start and
+// stop letters as parameters, Code 128 and GS1-128 with the start code, code set changes
+// and FNC1 the symbol has, as invocation codes. Nothing where the printer would draw
+// something else: a Code 128 symbol with SHIFT, two-width symbols whose wide element is not
+// 2 or 3 modules, modules over 10 dots, a QR code turned, or one whose text is neither ASCII
+// (automatic input) nor all Shift JIS double-byte characters (Kanji mode).
+std::optional<std::string> barcodeField(const render::EncodedSymbol& symbol, const BarcodePlacement& placement);
 
 struct TextField {
-    FieldOrigin origin;
+    FieldOrigin origin;   // ^FT: the left end of the line's (or block's) baseline
     int rotationDeg = 0;
     int heightDots = 30;
-    int widthDots = 0;  // 0: in proportion to the height
-    std::string text;   // ASCII, which the resident font has
+    int widthDots = 0;        // 0: in proportion to the height
+    int blockWidthDots = 0;   // above 0: a one-line ^FB block this wide (its other settings the defaults)...
+    char justification = 'L';  // ...in which the line is set L, C or R
+    std::string text;         // ASCII, which the resident font has
 };
-// ^A0 with the text; see fieldData.
+// ^FT, ^A0 and the text, in a ^FB block when it has one; see fieldData.
 std::string textField(const TextField& field);
 
-// ^FH^FD with the characters that would end or change the field (^ ~ _ and control
-// characters) written as _XX.
+// ^FD with the text; with ^FH before it, and the characters that would end or change the
+// field (^ ~ _ and control characters) written as _XX, when it has any.
 std::string fieldData(std::string_view text);
 
 // ^XA with UTF-8 field data (^CI28), the print width and label length, and the home at 0,0.

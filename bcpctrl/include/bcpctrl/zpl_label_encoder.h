@@ -1,14 +1,19 @@
 // SPDX-License-Identifier: MIT
-// What a ZPL printer is sent for each Issue. The printer knows only this interface, so
-// the way labels are encoded can change (one graphic of the whole label today; the
-// renderer's layout as native barcodes, resident-font text and stored captions later)
-// without touching the port or the printer.
+// What a ZPL printer is sent for each Issue, from the renderer's layout of the label:
+//   - barcodes as the printer's own barcode commands, bar for bar as the renderer draws them,
+//     their human-readable text where the renderer puts it;
+//   - text the resident font has (printable ASCII) in that font, on the renderer's baseline
+//     and in its line's width;
+//   - everything else (Japanese text) as the renderer's 1-bit graphics of that field;
+//   - what does not change between labels (static elements and captions) stored in the
+//     printer once a job and recalled, as are graphics of field texts that repeat.
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
-#include "bcpctrl/label_pictures.h"
 #include "bcpctrl/printer.h"
 #include "bcpctrl/zpl_commands.h"
 
@@ -33,8 +38,17 @@ public:
     virtual std::string endOfJob() = 0;
 };
 
-// The label drawn by `pictures` at the printer's resolution, sent as one graphic.
-std::unique_ptr<LabelEncoder> makeWholeLabelEncoder(std::shared_ptr<const LabelPictures> pictures,
-                                                    EncoderSettings settings);
+std::unique_ptr<LabelEncoder> makeLabelEncoder(EncoderSettings settings);
+
+// The resident font's character height and width (^A0) for a line of printable ASCII that
+// the renderer set `lineWidthDots` wide with an em of `emDots`: the height is the em, the
+// width makes the line about as wide (the font's own widths are estimated; a line comes out
+// a little short rather than long). Nothing when either is outside the font's 10 dots and
+// more.
+struct ResidentFontSize {
+    int heightDots = 0;
+    int widthDots = 0;
+};
+std::optional<ResidentFontSize> residentFontSize(std::string_view line, double emDots, int lineWidthDots);
 
 }  // namespace bcpctrl::zpl

@@ -69,6 +69,7 @@ struct TextBlock {
     bool bold = false;
     double fontSizeDots = 0.0;  // the em before condensing
     double condense = 1.0;      // horizontal scale of the glyphs, kMinimumCondense..1
+    bcpctrl::Align align = bcpctrl::Align::Left;  // where each line sits in the area's width
     bool clipped = false;       // the end did not fit and is shown as "…"
     bool asciiOnly = true;      // printable ASCII only: a printer's resident font can show it
     int unknownGlyphs = 0;      // characters the font has no glyph for

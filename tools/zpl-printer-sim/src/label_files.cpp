@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "label_files.h"
 
+#include "zplsim/barcode_bars.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
@@ -16,6 +18,7 @@ const char* kindName(FieldKind kind) {
         case FieldKind::Text: return "text";
         case FieldKind::Barcode: return "barcode";
         case FieldKind::Graphic: return "graphic";
+        case FieldKind::Box: return "box";
     }
     return "?";
 }
@@ -88,11 +91,16 @@ std::string fieldRecord(const Field& field, const std::string& file) {
     record.add("origin", std::string_view(field.origin)).add("command", std::string_view(field.command));
     record.add("params", std::string_view(field.params));
     if (field.kind == FieldKind::Text) record.add("font", std::string_view(field.font));
+    if (field.kind == FieldKind::Text && !field.block.empty()) record.add("block", std::string_view(field.block));
     if (field.kind == FieldKind::Barcode) {
         record.add("moduleWidthDots", field.bar.moduleWidthDots).add("wideToNarrow", field.bar.wideToNarrow);
         record.add("barHeightDots", field.bar.heightDots);
     }
-    if (field.kind != FieldKind::Graphic) record.add("data", std::string_view(field.data));
+    if (field.kind == FieldKind::Barcode || field.kind == FieldKind::Text) record.add("data", std::string_view(field.data));
+    if (const BarcodeBars drawn = barcodeBars(field); !drawn.bars.empty() || !drawn.error.empty()) {
+        record.add("readable", std::string_view(drawn.readable)).add("bars", std::string_view(drawn.bars));
+        if (!drawn.error.empty()) record.add("barsError", std::string_view(drawn.error));
+    }
     if (field.command == "BQ") record.addJson("qr", qrRecord(field));
     if (field.image) {
         record.add("source", std::string_view(field.source)).add("widthDots", field.image->widthDots);

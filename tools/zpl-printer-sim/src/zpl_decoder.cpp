@@ -239,6 +239,10 @@ void Decoder::runFieldCommand(const std::string& code, const std::string& params
         endField();
     } else if (code == "^A") {
         field_.font = params;
+    } else if (code == "^FB") {
+        field_.block = params;
+    } else if (code == "^GB") {
+        field_.pending = newField(FieldKind::Box, "GB", params);
     } else if (isBarcode(code)) {
         field_.pending = newField(FieldKind::Barcode, code.substr(1), params);
         field_.pending->bar = bar_;
@@ -275,6 +279,7 @@ void Decoder::endField() {
         field = Field{};
         field->command = "A";
         field->font = field_.font.empty() ? defaultFont_ : field_.font;
+        field->block = field_.block;
     }
     if (field) {
         field->xDots = field_.x + homeX_;

@@ -22,16 +22,17 @@ struct BarDefaults {
     int heightDots = 10;
 };
 
-enum class FieldKind { Text, Barcode, Graphic };
+enum class FieldKind { Text, Barcode, Graphic, Box };
 
 struct Field {
     FieldKind kind = FieldKind::Text;
     int xDots = 0;  // the label home (^LH) included
     int yDots = 0;
     std::string origin = "FO";  // FO: top left corner; FT: text baseline or bottom of a barcode
-    std::string command;        // "A" (text), "BE", "BC", "BQ"... (barcodes), "GF" or "XG" (graphics)
+    std::string command;        // "A" (text), "BE", "BC", "BQ"... (barcodes), "GF" or "XG" (graphics), "GB"
     std::string params;         // the command's parameters as sent (graphic data left out)
     std::string font;           // text: the ^A (or ^CF) font and its parameters, e.g. "0N,30,20"
+    std::string block;          // text: the ^FB parameters, e.g. "200,1,0,R", when it has one
     BarDefaults bar;            // barcodes: the ^BY in force
     std::string data;           // ^FD, after ^FH escapes
     std::optional<Bitmap> image;  // graphics, magnified as printed
@@ -83,6 +84,7 @@ private:
         std::optional<Field> pending;  // a barcode or graphic command waiting for ^FS
         std::optional<std::string> data;
         std::string font;
+        std::string block;
         std::optional<char> hexEscape;
     };
 
