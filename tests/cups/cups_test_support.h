@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // One private cupsd for the whole CUPS test program, with the queues every test uses:
-// "Label_Zebra" (CUPS's sample ZPL driver), "Pwg" (a driverless label printer taking PWG
-// raster), "Pdf" (a printer taking PDF) and "Closed" (raw, rejects jobs). Each has a
-// device tap.
+// "Label_Zebra" (CUPS's sample ZPL driver), "Label_Zebra_300" (the same driver set to
+// 300 dpi), "Pwg" (a driverless label printer taking PWG raster), "Pdf" (a printer taking
+// PDF) and "Closed" (raw, rejects jobs). Each has a device tap.
 #pragma once
 
 #include <string>
@@ -12,6 +12,7 @@
 namespace cups_testing {
 
 inline constexpr const char* kZebraQueue = "Label_Zebra";
+inline constexpr const char* kZebra300Queue = "Label_Zebra_300";
 inline constexpr const char* kPwgQueue = "Pwg";
 inline constexpr const char* kPdfQueue = "Pdf";
 inline constexpr const char* kClosedQueue = "Closed";

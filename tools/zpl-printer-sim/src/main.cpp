@@ -9,6 +9,7 @@
 #include <unistd.h>
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -311,13 +312,11 @@ int decodeFile(const Options& options, const std::optional<LabelFiles>& files) {
         return 1;
     }
     const std::string bytes{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
-    int labels = 0;
+    // Labels are written once the whole file is read, so that a ^CN1 after a format shows in its record.
+    std::vector<Label> received;
     int errors = 0;
     Decoder decoder(DecoderEvents{
-        [&](Label label) {
-            labels += label.prints() ? label.copies : 0;
-            if (files) files->received(label);
-        },
+        [&](Label label) { received.push_back(std::move(label)); },
         nullptr, nullptr,
         [&](const std::string& name, const Bitmap& bitmap) {
             if (files) files->stored(name, bitmap);
@@ -325,9 +324,18 @@ int decodeFile(const Options& options, const std::optional<LabelFiles>& files) {
         [&](const std::string& error) {
             ++errors;
             note(error);
+        },
+        [&] {
+            const auto printing = std::find_if(received.rbegin(), received.rend(), [](const Label& label) { return label.prints(); });
+            if (printing != received.rend()) printing->cutNow = true;
         }});
     decoder.feed(bytes);
     decoder.finish();
+    int labels = 0;
+    for (const Label& label : received) {
+        labels += label.prints() ? label.copies : 0;
+        if (files) files->received(label);
+    }
     std::cout << labels << " labels" << std::endl;
     return errors == 0 ? 0 : 3;
 }
