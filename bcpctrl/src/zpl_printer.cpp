@@ -243,6 +243,7 @@ struct ZplEntry final : PrinterEntry {
         return {kSuccess, std::make_unique<ZplPrinter>(
                               std::move(*link), zpl::makeWholeLabelEncoder(std::move(pictures), encoder), timing)};
     }
+    bool drawsLabels() const override { return true; }
 
 private:
     std::optional<PrinterLink> openLink(const PortContext& port) const {
