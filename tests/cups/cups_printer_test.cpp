@@ -208,7 +208,12 @@ TEST_F(CupsPrinting, EachKindOfQueueGetsTheRenderersLabelsAtItsResolution) {
             SCOPED_TRACE("label " + std::to_string(index + 1));
             const auto layout = renderer.layOut(renderer.content(labels[index]).value(), row.dotsPerInch);
             const render::Raster& printed = decoded[index].picture;
-            EXPECT_TRUE(testing_support::samePicture(renderer.paint(layout), printed)) << "dot for dot, unscaled";
+            const render::Raster drawn = renderer.paint(layout);
+            EXPECT_TRUE(testing_support::samePicture(drawn, printed)) << "dot for dot, unscaled";
+            if (row.queue == kPwgQueue) {  // the page says its size and resolution; ZPL graphics do not
+                EXPECT_EQ(printed.dotsPerInch, row.dotsPerInch);
+                EXPECT_EQ(printed.widthDots, drawn.widthDots);
+            }
             for (const render::BarcodeElement& barcode : layout.barcodes) {
                 const auto scanned = testing_support::scan(testing_support::cropped(printed, barcode.placement.box));
                 ASSERT_EQ(scanned.size(), 1u) << "field " << barcode.fieldNumber;
@@ -307,6 +312,24 @@ TEST_F(CupsPrinting, LabelsWaitForRoomWhenCupsdHasTooManyJobs) {
     ASSERT_TRUE(device.waitFor([&](const std::string& bytes) { return testing_support::decodeZplLabels(bytes).size() == copies.size(); }));
     const auto labels = testing_support::decodeZplLabels(device.bytes());
     for (std::size_t index = 0; index < copies.size(); ++index) EXPECT_EQ(labels[index].copies, copies[index]) << index;
+}
+
+// A printer that keeps up gets a job per label, and a 30,000-label job makes cupsd drop
+// finished jobs to stay under MaxJobs: here twice over, with MaxJobs lowered.
+TEST_F(CupsPrinting, AJobOfManyMoreLabelsThanCupsdKeepsJobsPrintsEveryOne) {
+    auto& device = cupsd().tap(kZebraQueue);
+    device.clear();
+    Session session(options(""), "Zebra");
+    ASSERT_EQ(session.openPort(), 0);
+    constexpr std::size_t kLabels = 2 * kMaxJobs + 1;
+    for (std::size_t label = 1; label <= kLabels; ++label) {
+        ASSERT_EQ(session.issue(std::to_string(label)), 0) << "label " << label;
+        // Out before the next is issued: each label is a job of its own.
+        ASSERT_TRUE(device.waitFor([label](const std::string& bytes) { return testing_support::decodeZplLabels(bytes).size() == label; }))
+            << "label " << label;
+    }
+    EXPECT_TRUE(session.waitFor("40", kLabels));
+    EXPECT_EQ(session.closePort(), 0);
 }
 
 }  // namespace

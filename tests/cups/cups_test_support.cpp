@@ -76,7 +76,7 @@ void addZebraQueueAt(testing_support::PrivateCupsd& cupsd, const std::string& fr
 }
 
 std::unique_ptr<testing_support::PrivateCupsd> startWithQueues() {
-    auto cupsd = std::make_unique<testing_support::PrivateCupsd>(kMaxJobsPerPrinter);
+    auto cupsd = std::make_unique<testing_support::PrivateCupsd>(kMaxJobsPerPrinter, kMaxJobs);
     if (!cupsd->unavailable().empty()) return cupsd;
     cupsd->addQueue(kZebraQueue, "drv:///sample.drv/zebra.ppd");
     addZebraQueueAt(*cupsd, kZebraQueue, kZebra300Queue, "300dpi");

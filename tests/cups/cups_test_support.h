@@ -16,8 +16,11 @@ inline constexpr const char* kZebra300Queue = "Label_Zebra_300";
 inline constexpr const char* kPwgQueue = "Pwg";
 inline constexpr const char* kPdfQueue = "Pdf";
 inline constexpr const char* kClosedQueue = "Closed";
-// Low enough that a test can fill it, high enough for the ordinary tests.
+// Low enough that a test can fill them, high enough for the ordinary tests. cupsd counts
+// the finished jobs it keeps in MaxJobs as well, so every test program's run makes it drop
+// them as a long job would.
 inline constexpr int kMaxJobsPerPrinter = 3;
+inline constexpr int kMaxJobs = 4;
 
 // Started on first use, stopped when the program ends.
 testing_support::PrivateCupsd& sharedCupsd();
