@@ -312,11 +312,23 @@ int decodeFile(const Options& options, const std::optional<LabelFiles>& files) {
         return 1;
     }
     const std::string bytes{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
-    // Labels are written once the whole file is read, so that a ^CN1 after a format shows in its record.
-    std::vector<Label> received;
+    // A label's record is written once the next printing label comes (or the file ends),
+    // so that a ^CN1 after its format shows in it; the formats after it wait with it.
+    std::vector<Label> held;
+    int labels = 0;
+    const auto writeHeld = [&] {
+        for (const Label& label : held) {
+            labels += label.prints() ? label.copies : 0;
+            if (files) files->received(label);
+        }
+        held.clear();
+    };
     int errors = 0;
     Decoder decoder(DecoderEvents{
-        [&](Label label) { received.push_back(std::move(label)); },
+        [&](Label label) {
+            if (label.prints()) writeHeld();
+            held.push_back(std::move(label));
+        },
         nullptr, nullptr,
         [&](const std::string& name, const Bitmap& bitmap) {
             if (files) files->stored(name, bitmap);
@@ -326,16 +338,11 @@ int decodeFile(const Options& options, const std::optional<LabelFiles>& files) {
             note(error);
         },
         [&] {
-            const auto printing = std::find_if(received.rbegin(), received.rend(), [](const Label& label) { return label.prints(); });
-            if (printing != received.rend()) printing->cutNow = true;
+            if (!held.empty() && held.front().prints()) held.front().cutNow = true;
         }});
     decoder.feed(bytes);
     decoder.finish();
-    int labels = 0;
-    for (const Label& label : received) {
-        labels += label.prints() ? label.copies : 0;
-        if (files) files->received(label);
-    }
+    writeHeld();
     std::cout << labels << " labels" << std::endl;
     return errors == 0 ? 0 : 3;
 }
