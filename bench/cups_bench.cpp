@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// Labels through a private cupsd and CUPS's sample ZPL driver: the time from Issue to the
-// label's arrival at the queue's device, labels per second through the control, and what
-// one job per label costs against one job for many (the figures behind the batching).
+// Labels through a private cupsd and CUPS's sample ZPL driver, drawn by the renderer from
+// the programs' sample jobs: the time from Issue to the label's arrival at the queue's
+// device, labels per second through the control, and what one job per label costs against
+// one job for many (the figures behind the batching).
 #include <benchmark/benchmark.h>
 #include <cups/cups.h>
 #include <cups/raster.h>
@@ -16,6 +17,7 @@
 #include "bcpctrl/bcp_ctrl.h"
 #include "device_output.h"
 #include "private_cupsd.h"
+#include "sample_jobs.h"
 
 namespace {
 
@@ -24,9 +26,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr const char* kQueue = "Label_Zebra";
 constexpr int kDotsPerInch = 203;
-// The sample receiving label, 100 x 70 mm.
-constexpr const char* kFormat = R"({"usePrinter": 1, "label": {"widthMm": 100.0, "heightMm": 70.0}, "fields": [
-  {"number": 1, "type": "text", "xMm": 1, "yMm": 1, "widthMm": 40, "heightMm": 5, "rotation": 0}]})";
 
 long labelsIn(const std::string& zpl) {
     long count = 0;
@@ -42,12 +41,12 @@ struct Bench {
         if (!cupsd->unavailable().empty()) return;
         device = &cupsd->addQueue(kQueue, "drv:///sample.drv/zebra.ppd");
         system = cupsd->folder() / "system";
-        fs::create_directories(system / "formats");
-        std::ofstream(system / "formats" / "LABEL.json") << kFormat;
+        fs::create_directories(system);
         std::ofstream(system / "printers.json")
             << R"({"printers": {"Zebra": {"type": "cups", "queue": ")" << kQueue << R"(", "server": ")"
             << cupsd->socketPath() << R"("}}})";
     }
+    // The control draws with the renderer, as the programs' does.
     bcpctrl::BcpCtrlOptions options() const {
         const std::string folder = system.string();
         bcpctrl::BcpCtrlOptions options;
@@ -55,7 +54,7 @@ struct Bench {
             if (name == bcpctrl::kSystemDirVariable) return folder;
             return std::nullopt;
         };
-        options.pictures = std::make_shared<testing_support::PatternPictures>();
+        options.fonts = fonts;
         return options;
     }
     bool waitForLabels(long count) const {
@@ -66,6 +65,7 @@ struct Bench {
     std::unique_ptr<testing_support::PrivateCupsd> cupsd;
     testing_support::DeviceTap* device = nullptr;
     fs::path system;
+    std::shared_ptr<render::Fonts> fonts = render::Fonts::loadWhenNeeded();
 };
 
 Bench& bench() {
@@ -73,23 +73,30 @@ Bench& bench() {
     return shared;
 }
 
+// A port open on the queue with one sample job's format; its records are issued in turn.
 struct Port {
-    explicit Port(const Bench& b) : control(b.options()) {
-        control.setUsePrinter(1);
+    Port(const Bench& b, const testing_support::SampleJob& job) : control(b.options()) {
+        const bcpctrl::LabelFormat format = testing_support::sampleFormat(job);
+        records = testing_support::sampleLabels(job, format);
+        control.setUsePrinter(format.usePrinter);
         control.setPortSetting("DRV:Zebra");
-        std::string format = "LABEL";
-        control.LoadFormat(format, result);
+        std::string path = testing_support::sampleFormatFile(job).string();
+        control.LoadFormat(path, result);
         std::int16_t portCode = frame::kPortCodeDriver;
         control.OpenPort(portCode, result);
     }
     void issue() {
-        std::string text = "4901234567894";
-        control.SetField(1, text, result);
+        for (const auto& [number, text] : records[next++ % records.size()]) {
+            std::string field = text;
+            control.SetField(number, field, result);
+        }
         control.Issue(1, 0, status, result);
     }
     ~Port() { control.ClosePort(result); }
 
     bcpctrl::BcpCtrl control;
+    std::vector<bcpctrl::FieldValues> records;
+    std::size_t next = 0;
     frame::ResultCode result = 0;
     std::string status;
 };
@@ -100,29 +107,35 @@ bool skipped(benchmark::State& state) {
     return true;
 }
 
-// One label at a time on an idle queue: it goes as a job of its own at once.
+// One label at a time on an idle queue: it goes as a job of its own at once. The first
+// label of the port, which sets the fonts up, is not timed.
 void BM_IssueToDeviceFile(benchmark::State& state) {
     if (skipped(state)) return;
-    Port port(bench());
+    const auto job = testing_support::sampleJobs()[static_cast<std::size_t>(state.range(0))];
+    state.SetLabel(job.format);
+    Port port(bench(), job);
+    long arrived = labelsIn(bench().device->bytes());
+    port.issue();
+    if (port.result != 0 || !bench().waitForLabels(++arrived)) state.SkipWithError("the first label did not arrive");
     for (auto _ : state) {
-        const long before = labelsIn(bench().device->bytes());
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the queue is idle again
         const auto start = Clock::now();
         port.issue();
-        if (port.result != 0 || !bench().waitForLabels(before + 1)) state.SkipWithError("the label did not arrive");
+        if (port.result != 0 || !bench().waitForLabels(++arrived)) state.SkipWithError("the label did not arrive");
         state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the queue is idle again
     }
 }
-BENCHMARK(BM_IssueToDeviceFile)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IssueToDeviceFile)->DenseRange(0, 6)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
 
-// A job's worth of labels issued as fast as the frame does, until the last one arrives.
+// A job's worth of sample receiving labels issued as fast as the frame does, until the
+// last one arrives.
 void BM_LabelsPerSecondThroughTheControl(benchmark::State& state) {
     if (skipped(state)) return;
     const auto labels = state.range(0);
     for (auto _ : state) {
         const long before = labelsIn(bench().device->bytes());
         {
-            Port port(bench());
+            Port port(bench(), testing_support::sampleJobs()[0]);
             for (long label = 0; label < labels; ++label) port.issue();
         }
         if (!bench().waitForLabels(before + labels)) state.SkipWithError("labels did not arrive");

@@ -53,6 +53,7 @@ struct CupsEntry final : PrinterEntry {
     std::optional<cups::Server> server;  // cupsd's default when absent
 
     PortOpening open(const PortContext& port) const override;
+    bool drawsLabels() const override { return true; }
 };
 
 // One job of ours that the queue has not finished.

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "test_support.h"
 
 namespace bcpctrl {
@@ -84,6 +86,23 @@ TEST(PrinterList, MalformedListsAre1200) {
       "serialPorts": {"COM2": {"type": "zpl", "device": "/dev/ttyUSB0", "flowControl": "rtscts", "writeTimeoutMs": 1}}})")
                     .ok());
     EXPECT_TRUE(parsePrinterList(R"({"printers": {"P": {"type": "cups", "queue": "Q", "server": "[::1]:8631"}}})").ok());
+}
+
+// A program sets the fonts up while its window opens only when some destination draws.
+TEST(PrinterList, EveryKindThatDrawsSaysSo) {
+    const std::vector<std::tuple<int, std::string, bool>> rows{
+        {1, R"({"printers": {"P": {"type": "virtual", "output": "o"}}})", false},
+        {2, R"({"printers": {"P": {"type": "virtual", "output": "o", "images": "pictures"}}})", true},
+        {3, R"({"printers": {"P": {"type": "pdf", "output": "o.pdf"}}})", true},
+        {4, R"({"printers": {"P": {"type": "cups", "queue": "Q"}}})", true},
+        {5, R"({"printers": {"P": {"type": "zpl", "host": "h"}}})", true},
+        {6, R"({"printers": {"P": {"type": "virtual", "output": "o"}},
+                "serialPorts": {"COM1": {"type": "zpl", "device": "/dev/ttyS0"}}})", true},
+    };
+    for (const auto& [row, text, draws] : rows) {
+        SCOPED_TRACE(row);
+        EXPECT_EQ(parsePrinterList(text).value().anyDrawsLabels(), draws);
+    }
 }
 
 TEST(PrinterList, RelativeOutputsFollowTheListOrTheOutputDirectory) {

@@ -25,7 +25,7 @@ namespace {
 std::vector<zplsim::Label> decodeAll(const std::string& zpl) {
     std::vector<zplsim::Label> labels;
     zplsim::Decoder decoder(zplsim::DecoderEvents{[&](zplsim::Label label) { labels.push_back(std::move(label)); },
-                                                   nullptr, nullptr, nullptr, nullptr});
+                                                   nullptr, nullptr, nullptr, nullptr, nullptr});
     decoder.feed(zpl);
     decoder.finish();
     return labels;
@@ -130,7 +130,7 @@ TEST(ZplGraphics, StoredGraphicsAreDownloadedOnceAJobAndRecalledOnEveryLabel) {
     EXPECT_EQ(countOf("^XG"), 4u);
     std::vector<zplsim::Label> labels;
     zplsim::Decoder decoder(zplsim::DecoderEvents{[&](zplsim::Label label) { labels.push_back(std::move(label)); },
-                                                   nullptr, nullptr, nullptr, nullptr});
+                                                   nullptr, nullptr, nullptr, nullptr, nullptr});
     decoder.feed(stream);
     ASSERT_EQ(labels.size(), 3u);
     ASSERT_EQ(labels[1].fields.size(), 2u);
@@ -565,7 +565,7 @@ Decoded decode(const std::vector<std::string>& pieces, bool finish = true) {
     Decoded decoded;
     Decoder decoder(DecoderEvents{[&](Label label) { decoded.labels.push_back(std::move(label)); },
                                   [&] { ++decoded.statusQueries; }, [&] { ++decoded.cancels; }, nullptr,
-                                  [&](const std::string& error) { decoded.rejected.push_back(error); }});
+                                  [&](const std::string& error) { decoded.rejected.push_back(error); }, nullptr});
     for (const std::string& piece : pieces) decoder.feed(piece);
     if (finish) decoder.finish();
     return decoded;

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
-// The control printing on queues of a private cupsd through CUPS's real filters, with
-// pictures the test draws itself.
+// The control printing on queues of a private cupsd through CUPS's real filters: the
+// sample jobs of the three programs as the renderer draws them, and pictures the test
+// draws itself where only the queue's handling matters.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <thread>
 
@@ -14,6 +16,8 @@
 #include "bcpctrl/printer_status.h"
 #include "cups_test_support.h"
 #include "device_output.h"
+#include "raster_reading.h"
+#include "sample_jobs.h"
 
 namespace {
 
@@ -21,6 +25,7 @@ using bcpctrl::BcpCtrl;
 using bcpctrl::BcpCtrlOptions;
 using frame::ResultCode;
 using testing_support::DecodedLabel;
+using testing_support::KeptDrawnPictures;
 using testing_support::PatternPictures;
 using namespace cups_testing;
 using namespace std::chrono_literals;
@@ -46,24 +51,26 @@ protected:
     }
     static testing_support::PrivateCupsd& cupsd() { return sharedCupsd(); }
 
-    // "Zebra", "Pwg", "Pdf" and "Closed" name their queues; `extra` entries are added.
+    // "Zebra" names the Label_Zebra queue, every other queue is listed under its own name;
+    // `extra` entries are added.
     void writeList(const nlohmann::json& extra) const {
         nlohmann::json list;
-        for (const char* queue : {kZebraQueue, kPwgQueue, kPdfQueue, kClosedQueue}) {
+        for (const char* queue : {kZebraQueue, kZebra300Queue, kPwgQueue, kPdfQueue, kClosedQueue}) {
             const std::string name = std::string(queue) == kZebraQueue ? "Zebra" : queue;
             list["printers"][name] = {{"type", "cups"}, {"queue", queue}, {"server", cupsd().socketPath()}};
         }
         list["printers"].update(extra);
         std::ofstream(system / "printers.json") << list.dump();
     }
-    BcpCtrlOptions options(const std::string& cupsServer) const {
+    BcpCtrlOptions options(const std::string& cupsServer,
+                           std::shared_ptr<const bcpctrl::LabelPictures> drawing = nullptr) const {
         BcpCtrlOptions options;
         options.environment = [this, cupsServer](const std::string& name) -> std::optional<std::string> {
             if (name == bcpctrl::kSystemDirVariable) return system.string();
             if (name == "CUPS_SERVER") return cupsServer;
             return std::nullopt;
         };
-        options.pictures = pictures;
+        options.pictures = drawing ? std::move(drawing) : pictures;
         return options;
     }
 
@@ -73,11 +80,11 @@ protected:
 
 // One control as the host drives it.
 struct Session {
-    Session(BcpCtrlOptions options, const std::string& printer) : control(std::move(options)) {
-        control.setUsePrinter(1);
+    Session(BcpCtrlOptions options, const std::string& printer, std::string format = "LABEL", std::int16_t usePrinter = 1)
+        : control(std::move(options)) {
+        control.setUsePrinter(usePrinter);
         control.setPortSetting("DRV:" + printer);
         control.connectOnStatus([this](const std::string& printerStatus, ResultCode) { events.push_back(printerStatus); });
-        std::string format = "LABEL";
         control.LoadFormat(format, result);
     }
     ResultCode openPort() {
@@ -89,6 +96,14 @@ struct Session {
         std::string field = text;
         control.SetField(1, field, result);
         control.Issue(copies, cut, status, result);
+        return result;
+    }
+    ResultCode issue(const bcpctrl::FieldValues& values) {
+        for (const auto& [number, text] : values) {
+            std::string field = text;
+            control.SetField(number, field, result);
+        }
+        control.Issue(1, 0, status, result);
         return result;
     }
     ResultCode closePort() {
@@ -113,47 +128,97 @@ struct Session {
 };
 
 std::vector<DecodedLabel> decodedFrom(const std::string& queue, const std::string& bytes) {
-    return queue == kZebraQueue ? testing_support::decodeZplLabels(bytes) : testing_support::decodeRasterPages(bytes);
+    return queue == kPwgQueue ? testing_support::decodeRasterPages(bytes) : testing_support::decodeZplLabels(bytes);
 }
 
-TEST_F(CupsPrinting, EachKindOfQueueGetsItsOwnDocumentAtItsResolution) {
+std::string commandOutput(const std::string& command) {
+    std::string output;
+    const std::unique_ptr<FILE, decltype(&pclose)> pipe(popen(command.c_str(), "r"), pclose);
+    for (char buffer[256]; pipe && fgets(buffer, sizeof buffer, pipe.get()) != nullptr;) output += buffer;
+    return output;
+}
+
+// pdfinfo's "Page size:       311.811 x 141.732 pts" for a label of that many millimetres.
+std::string pdfPageSize(double widthMm, double heightMm) {
+    char text[64];
+    std::snprintf(text, sizeof text, "Page size:       %g x %g pts", widthMm * 72.0 / 25.4, heightMm * 72.0 / 25.4);
+    return text;
+}
+
+// Every sample job of the three programs as the programs print it, on each kind of queue:
+// raster queues get the renderer's picture at the queue's resolution, unscaled, so what
+// reaches the device is that picture dot for dot and every barcode on it scans as its
+// field's data; other queues get the renderer's one-page PDF of each label, whole.
+TEST_F(CupsPrinting, EachKindOfQueueGetsTheRenderersLabelsAtItsResolution) {
     struct Row {
         int row;
+        std::string job;  // a sample job, by its format
         std::string printer;
         std::string queue;
-        std::string format;
-        int dotsPerInch;  // 0: the queue gets PDF
+        std::string document;
+        int dotsPerInch;  // 0: PDF
     };
+    const std::string cupsRaster = "application/vnd.cups-raster";
     const std::vector<Row> rows{
-        {1, "Zebra", kZebraQueue, "application/vnd.cups-raster", 203},
-        {2, "Pwg", kPwgQueue, "image/pwg-raster", 300},
-        {3, "Pdf", kPdfQueue, "application/pdf", 0},
+        {1, "LABEL1", "Zebra", kZebraQueue, cupsRaster, 203},
+        {2, "LABEL2", "Zebra", kZebraQueue, cupsRaster, 203},
+        {3, "LABEL3", "Zebra", kZebraQueue, cupsRaster, 203},
+        {4, "CARD1", "Zebra", kZebraQueue, cupsRaster, 203},
+        {5, "CARD2", "Zebra", kZebraQueue, cupsRaster, 203},
+        {6, "SEAL1", "Zebra", kZebraQueue, cupsRaster, 203},
+        {7, "TBCARD", "Zebra", kZebraQueue, cupsRaster, 203},
+        {8, "TBCARD", kZebra300Queue, kZebra300Queue, cupsRaster, 300},
+        {9, "LABEL1", "Pwg", kPwgQueue, "image/pwg-raster", 300},
+        {10, "CARD1", "Pdf", kPdfQueue, "application/pdf", 0},
     };
+    const auto fonts = render::Fonts::loadWhenNeeded();
     for (const Row& row : rows) {
         SCOPED_TRACE(row.row);
-        pictures = std::make_shared<PatternPictures>();
+        const auto jobs = testing_support::sampleJobs();
+        const auto job = *std::find_if(jobs.begin(), jobs.end(), [&](const auto& sample) { return sample.format == row.job; });
+        const auto format = testing_support::sampleFormat(job);
+        const auto labels = testing_support::sampleLabels(job, format);
         auto& device = cupsd().tap(row.queue);
         device.clear();
-        Session session(options(""), row.printer);
+        const auto drawing = std::make_shared<KeptDrawnPictures>();
+        Session session(options("", drawing), row.printer, testing_support::sampleFormatFile(job).string(), format.usePrinter);
         ASSERT_EQ(session.openPort(), 0);
-        for (const char* text : {"a", "bb", "ccc"}) EXPECT_EQ(session.issue(text), 0);
+        for (const auto& values : labels) EXPECT_EQ(session.issue(values), 0);
         EXPECT_EQ(session.status, "41");
-        EXPECT_TRUE(session.waitFor("40", 3)) << "a report for every label the queue has printed";
+        EXPECT_TRUE(session.waitFor("40", static_cast<long>(labels.size()))) << "a report for every label printed";
         EXPECT_EQ(session.closePort(), 0);
-        for (const std::string& format : cupsd().finishedJobFormats(row.queue)) EXPECT_EQ(format, row.format);
+        for (const std::string& document : cupsd().finishedJobFormats(row.queue)) EXPECT_EQ(document, row.document);
         if (row.dotsPerInch == 0) {
             std::string sent;
-            for (const std::string& pdf : pictures->pdfs) sent += pdf;
+            for (const std::string& pdf : drawing->pdfs) sent += pdf;
+            ASSERT_EQ(drawing->pdfs.size(), labels.size());
             EXPECT_TRUE(device.waitFor([&](const std::string& bytes) { return bytes == sent; }));
+            const auto file = system / "label.pdf";
+            std::ofstream(file, std::ios::binary) << drawing->pdfs.front();
+            const std::string info = commandOutput("pdfinfo " + file.string());
+            EXPECT_NE(info.find("Pages:           1\n"), std::string::npos) << info;
+            EXPECT_NE(info.find(pdfPageSize(format.widthMm, format.heightMm)), std::string::npos) << info;
             continue;
         }
-        ASSERT_TRUE(device.waitFor([&](const std::string& bytes) { return decodedFrom(row.queue, bytes).size() == 3; }));
-        const auto labels = decodedFrom(row.queue, device.bytes());
-        ASSERT_EQ(pictures->drawn.size(), 3u);
+        ASSERT_TRUE(device.waitFor(
+            [&](const std::string& bytes) { return decodedFrom(row.queue, bytes).size() == labels.size(); }));
+        const auto decoded = decodedFrom(row.queue, device.bytes());
+        auto renderer = std::move(render::LabelRenderer::create(format, fonts).value());
         for (std::size_t index = 0; index < labels.size(); ++index) {
-            EXPECT_EQ(pictures->drawn[index].dotsPerInch, row.dotsPerInch);
-            EXPECT_EQ(pictures->drawn[index].widthDots, row.dotsPerInch * 2) << "2 inches, whole dots, unscaled";
-            EXPECT_TRUE(testing_support::samePicture(pictures->drawn[index], labels[index].picture)) << index;
+            SCOPED_TRACE("label " + std::to_string(index + 1));
+            const auto layout = renderer.layOut(renderer.content(labels[index]).value(), row.dotsPerInch);
+            const render::Raster& printed = decoded[index].picture;
+            const render::Raster drawn = renderer.paint(layout);
+            EXPECT_TRUE(testing_support::samePicture(drawn, printed)) << "dot for dot, unscaled";
+            if (row.queue == kPwgQueue) {  // the page says its size and resolution; ZPL graphics do not
+                EXPECT_EQ(printed.dotsPerInch, row.dotsPerInch);
+                EXPECT_EQ(printed.widthDots, drawn.widthDots);
+            }
+            for (const render::BarcodeElement& barcode : layout.barcodes) {
+                const auto scanned = testing_support::scan(testing_support::cropped(printed, barcode.placement.box));
+                ASSERT_EQ(scanned.size(), 1u) << "field " << barcode.fieldNumber;
+                EXPECT_EQ(scanned[0].data, testing_support::scannedForm(*barcode.symbol)) << "field " << barcode.fieldNumber;
+            }
         }
     }
 }
@@ -171,6 +236,10 @@ TEST_F(CupsPrinting, CopiesAndCutReachTheLabelDriver) {
     const auto labels = testing_support::decodeZplLabels(device.bytes());
     EXPECT_EQ((std::vector<int>{labels[0].copies, labels[1].copies, labels[2].copies}), (std::vector<int>{1, 3, 1}));
     EXPECT_EQ((std::vector<bool>{labels[0].cut, labels[1].cut, labels[2].cut}), (std::vector<bool>{false, true, true}));
+    ASSERT_EQ(pictures->drawn.size(), 3u);
+    for (std::size_t index = 0; index < labels.size(); ++index) {
+        EXPECT_TRUE(testing_support::samePicture(pictures->drawn[index], labels[index].picture)) << "rows longer than the label";
+    }
 }
 
 TEST_F(CupsPrinting, OpenPortAnswersForEveryWayAQueueIsFoundOrNot) {
@@ -243,6 +312,24 @@ TEST_F(CupsPrinting, LabelsWaitForRoomWhenCupsdHasTooManyJobs) {
     ASSERT_TRUE(device.waitFor([&](const std::string& bytes) { return testing_support::decodeZplLabels(bytes).size() == copies.size(); }));
     const auto labels = testing_support::decodeZplLabels(device.bytes());
     for (std::size_t index = 0; index < copies.size(); ++index) EXPECT_EQ(labels[index].copies, copies[index]) << index;
+}
+
+// A printer that keeps up gets a job per label, and a 30,000-label job makes cupsd drop
+// finished jobs to stay under MaxJobs: here twice over, with MaxJobs lowered.
+TEST_F(CupsPrinting, AJobOfManyMoreLabelsThanCupsdKeepsJobsPrintsEveryOne) {
+    auto& device = cupsd().tap(kZebraQueue);
+    device.clear();
+    Session session(options(""), "Zebra");
+    ASSERT_EQ(session.openPort(), 0);
+    constexpr std::size_t kLabels = 2 * kMaxJobs + 1;
+    for (std::size_t label = 1; label <= kLabels; ++label) {
+        ASSERT_EQ(session.issue(std::to_string(label)), 0) << "label " << label;
+        // Out before the next is issued: each label is a job of its own.
+        ASSERT_TRUE(device.waitFor([label](const std::string& bytes) { return testing_support::decodeZplLabels(bytes).size() == label; }))
+            << "label " << label;
+    }
+    EXPECT_TRUE(session.waitFor("40", kLabels));
+    EXPECT_EQ(session.closePort(), 0);
 }
 
 }  // namespace

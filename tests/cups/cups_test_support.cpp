@@ -2,6 +2,7 @@
 #include "cups_test_support.h"
 
 #include <fstream>
+#include <iterator>
 #include <memory>
 
 namespace cups_testing {
@@ -60,10 +61,25 @@ void addPassThroughQueue(testing_support::PrivateCupsd& cupsd, const std::string
     cupsd.addQueue(name, ppd.string());
 }
 
+// The sample driver's PPD as cupsd made it for `from`, with another default resolution, as
+// `lpadmin -o Resolution=300dpi` leaves it.
+void addZebraQueueAt(testing_support::PrivateCupsd& cupsd, const std::string& from, const std::string& name,
+                     const std::string& resolution) {
+    std::ifstream made(cupsd.folder() / "root" / "ppd" / (from + ".ppd"));
+    std::string ppd{std::istreambuf_iterator<char>(made), {}};
+    const std::string line = "*DefaultResolution: ";
+    const std::size_t at = ppd.find(line);
+    if (at != std::string::npos) ppd.replace(at + line.size(), ppd.find('\n', at) - at - line.size(), resolution);
+    const auto file = cupsd.folder() / (name + ".ppd");
+    std::ofstream(file) << ppd;
+    cupsd.addQueue(name, file.string());
+}
+
 std::unique_ptr<testing_support::PrivateCupsd> startWithQueues() {
-    auto cupsd = std::make_unique<testing_support::PrivateCupsd>(kMaxJobsPerPrinter);
+    auto cupsd = std::make_unique<testing_support::PrivateCupsd>(kMaxJobsPerPrinter, kMaxJobs);
     if (!cupsd->unavailable().empty()) return cupsd;
     cupsd->addQueue(kZebraQueue, "drv:///sample.drv/zebra.ppd");
+    addZebraQueueAt(*cupsd, kZebraQueue, kZebra300Queue, "300dpi");
     addPassThroughQueue(*cupsd, kPwgQueue, "image/pwg-raster");
     addPassThroughQueue(*cupsd, kPdfQueue, "application/pdf");
     cupsd->addQueue(kClosedQueue, "");

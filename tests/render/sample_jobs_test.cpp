@@ -10,17 +10,8 @@
 namespace {
 
 using testing_support::inkBounds;
+using testing_support::scannedForm;
 using testing_support::sampleJobs;
-
-// What a scanner sends: the digits of GS1 data without their parentheses.
-std::string scannedForm(const render::EncodedSymbol& symbol) {
-    if (symbol.symbology != bcpctrl::Symbology::Gs1_128) return symbol.data;
-    std::string digits;
-    for (char c : symbol.data) {
-        if (c != '(' && c != ')' && c != '[' && c != ']') digits += c;
-    }
-    return digits;
-}
 
 // Bar and space widths in dots along the middle of the bars, from the first bar to the last.
 std::vector<int> measuredRuns(const render::Raster& raster, const render::BarcodeElement& element) {

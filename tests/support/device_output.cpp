@@ -3,92 +3,24 @@
 
 #include <cups/raster.h>
 
-#include <cctype>
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 #include <vector>
 
 #include "render/layout.h"
+#include "zplsim/zpl_decoder.h"
 
 namespace testing_support {
 namespace {
 
-constexpr double kMmPerInch = 25.4;
-constexpr double kPointsPerInch = 72.0;
-
-std::string pdfNumber(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f", value);
-    return text;
-}
-
-std::string offsetEntry(std::size_t offset) {
-    char entry[24];
-    std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", offset);
-    return entry;
-}
-
-// A valid one-page PDF of the given size with nothing drawn on it: the objects one after
-// another, and their offsets in the cross-reference table readers find them by.
-std::string blankPdfPage(double widthMm, double heightMm) {
-    const std::string mediaBox = "[0 0 " + pdfNumber(widthMm / kMmPerInch * kPointsPerInch) + " " +
-                                 pdfNumber(heightMm / kMmPerInch * kPointsPerInch) + "]";
-    const std::vector<std::string> objects{
-        "<< /Type /Catalog /Pages 2 0 R >>",
-        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-        "<< /Type /Page /Parent 2 0 R /MediaBox " + mediaBox + " /Contents 4 0 R /Resources << >> >>",
-        "<< /Length 0 >>\nstream\n\nendstream",
-    };
-    std::string pdf = "%PDF-1.4\n";
-    std::string crossReference = "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (std::size_t index = 0; index < objects.size(); ++index) {
-        crossReference += offsetEntry(pdf.size());
-        pdf += std::to_string(index + 1) + " 0 obj\n" + objects[index] + "\nendobj\n";
-    }
-    const std::size_t crossReferenceOffset = pdf.size();
-    pdf += crossReference;
-    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
-           std::to_string(crossReferenceOffset) + "\n%%EOF\n";
-    return pdf;
-}
-
-int hexValue(char digit) {
-    return std::isdigit(static_cast<unsigned char>(digit)) ? digit - '0' : digit - 'A' + 10;
-}
-
-// ZPL's graphic field compression: G..Y repeat the next digit 1..19 times, g..z 20..400
-// times (counts add up), "," ends a row with zeros, "!" with ones, ":" repeats the row above.
-std::vector<std::uint8_t> decodeGraphic(std::string_view data, std::size_t rowBytes, std::size_t rows) {
-    const std::size_t rowDigits = rowBytes * 2;
-    std::string digits;
-    std::string previousRow(rowDigits, '0');
-    std::size_t count = 0;
-    const auto endRow = [&](char fill) {
-        const std::size_t start = digits.size() - digits.size() % rowDigits;
-        digits.resize(start + rowDigits, fill);
-        previousRow = digits.substr(start);
-    };
-    for (const char c : data) {
-        if (c >= 'G' && c <= 'Y') {
-            count += static_cast<std::size_t>(c - 'F');
-        } else if (c >= 'g' && c <= 'z') {
-            count += static_cast<std::size_t>(c - 'f') * 20;
-        } else if (c == ',' || c == '!') {
-            endRow(c == ',' ? '0' : 'F');
-        } else if (c == ':') {
-            digits += previousRow;
-        } else if (std::isxdigit(static_cast<unsigned char>(c))) {
-            digits.append(count == 0 ? 1 : count, static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
-            count = 0;
-            if (digits.size() % rowDigits == 0) previousRow = digits.substr(digits.size() - rowDigits);
-        }
-    }
-    std::vector<std::uint8_t> bits;
-    for (std::size_t index = 0; index + 1 < digits.size() && bits.size() < rowBytes * rows; index += 2) {
-        bits.push_back(static_cast<std::uint8_t>(hexValue(digits[index]) * 16 + hexValue(digits[index + 1])));
-    }
-    return bits;
+render::Raster rasterOf(const zplsim::Bitmap& bitmap) {
+    render::Raster raster;
+    raster.widthDots = bitmap.widthDots;
+    raster.heightDots = bitmap.heightDots;
+    raster.strideBytes = bitmap.strideBytes;
+    raster.bits = bitmap.bits;
+    return raster;
 }
 
 ssize_t readFromString(void* context, unsigned char* buffer, size_t length) {
@@ -101,29 +33,21 @@ ssize_t readFromString(void* context, unsigned char* buffer, size_t length) {
 
 }  // namespace
 
+// The driver stores each page as a graphic, prints it with ^XG in a format of its own, and
+// sends ^CN1 after it when the page asks for a cut.
 std::vector<DecodedLabel> decodeZplLabels(const std::string& zpl) {
     std::vector<DecodedLabel> labels;
-    for (std::size_t at = zpl.find("~DG"); at != std::string::npos; at = zpl.find("~DG", at + 3)) {
-        std::size_t total = 0;
-        std::size_t rowBytes = 0;
-        if (std::sscanf(zpl.c_str() + at, "~DGR:CUPS.GRF,%zu,%zu,", &total, &rowBytes) != 2 || rowBytes == 0) continue;
-        const std::size_t dataStart = zpl.find('\n', at) + 1;
-        const std::size_t dataEnd = zpl.find('^', dataStart);
-        const std::size_t next = zpl.find("~DG", dataStart);
-        if (dataEnd == std::string::npos || zpl.find("^XZ", dataEnd) == std::string::npos) break;
-        DecodedLabel label;
-        label.picture.strideBytes = rowBytes;
-        label.picture.widthDots = static_cast<int>(rowBytes * 8);
-        label.picture.heightDots = static_cast<int>(total / rowBytes);
-        label.picture.bits = decodeGraphic(std::string_view(zpl).substr(dataStart, dataEnd - dataStart), rowBytes,
-                                           total / rowBytes);
-        const std::string commands = zpl.substr(dataEnd, next == std::string::npos ? std::string::npos : next - dataEnd);
-        if (const std::size_t quantity = commands.find("^PQ"); quantity != std::string::npos) {
-            label.copies = std::atoi(commands.c_str() + quantity + 3);
-        }
-        label.cut = commands.find("^CN1") != std::string::npos;
-        if (label.picture.bits.size() == total) labels.push_back(std::move(label));
-    }
+    zplsim::DecoderEvents events;
+    events.label = [&labels](zplsim::Label label) {
+        if (!label.prints() || !label.fields.front().image) return;
+        labels.push_back({rasterOf(*label.fields.front().image), label.copies, false});
+    };
+    events.cutNow = [&labels] {
+        if (!labels.empty()) labels.back().cut = true;
+    };
+    zplsim::Decoder decoder(std::move(events));
+    decoder.feed(zpl);
+    decoder.finish();
     return labels;
 }
 
@@ -199,9 +123,14 @@ render::Raster PatternPictures::raster(const bcpctrl::LabelToPrint& label, int d
     return picture;
 }
 
-std::string PatternPictures::pdf(const bcpctrl::LabelToPrint& label) const {
-    pdfs.push_back(blankPdfPage(label.format.widthMm, label.format.heightMm) + "% label " +
-                   std::to_string(pdfs.size() + 1) + "\n");
+std::string PatternPictures::pdf(const bcpctrl::LabelToPrint&) const { return {}; }
+
+render::Raster KeptDrawnPictures::raster(const bcpctrl::LabelToPrint& label, int dotsPerInch) const {
+    return drawn_->raster(label, dotsPerInch);
+}
+
+std::string KeptDrawnPictures::pdf(const bcpctrl::LabelToPrint& label) const {
+    pdfs.push_back(drawn_->pdf(label));
     return pdfs.back();
 }
 

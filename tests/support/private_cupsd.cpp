@@ -78,7 +78,7 @@ bool DeviceTap::waitFor(const std::function<bool(const std::string&)>& done, std
     return true;
 }
 
-PrivateCupsd::PrivateCupsd(int maxJobsPerPrinter) {
+PrivateCupsd::PrivateCupsd(int maxJobsPerPrinter, int maxJobs) {
     if (!fs::exists(kCupsd) || !fs::exists(kSampleDrivers)) {
         unavailable_ = std::string("cupsd or CUPS's sample drivers are not installed (") + kCupsd + ", " +
                        kSampleDrivers + "): install cups and cups-daemon";
@@ -92,7 +92,7 @@ PrivateCupsd::PrivateCupsd(int maxJobsPerPrinter) {
     for (const char* sub : {"root", "cache", "spool", "spool/tmp", "log", "state", "devices"}) {
         fs::create_directories(folder_ / sub);
     }
-    writeConfiguration(maxJobsPerPrinter);
+    writeConfiguration(maxJobsPerPrinter, maxJobs);
     start();
 }
 
@@ -105,7 +105,7 @@ PrivateCupsd::~PrivateCupsd() {
     }
 }
 
-void PrivateCupsd::writeConfiguration(int maxJobsPerPrinter) const {
+void PrivateCupsd::writeConfiguration(int maxJobsPerPrinter, int maxJobs) const {
     const std::string f = folder_.string();
     std::ofstream(folder_ / "root" / "cups-files.conf")
         << "ServerRoot " << f << "/root\nCacheDir " << f << "/cache\nStateDir " << f << "/state\n"
@@ -118,6 +118,7 @@ void PrivateCupsd::writeConfiguration(int maxJobsPerPrinter) const {
          << "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n</Policy>\n"
          << "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n";
     if (maxJobsPerPrinter > 0) conf << "MaxJobsPerPrinter " << maxJobsPerPrinter << "\n";
+    if (maxJobs > 0) conf << "MaxJobs " << maxJobs << "\n";
 }
 
 bool PrivateCupsd::start() {

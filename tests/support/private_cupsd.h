@@ -45,8 +45,9 @@ private:
 
 class PrivateCupsd {
 public:
-    // `maxJobsPerPrinter` 0 leaves cupsd's default (no limit).
-    explicit PrivateCupsd(int maxJobsPerPrinter = 0);
+    // Limits of 0 leave cupsd's defaults: no limit per printer, 500 jobs in all (its
+    // finished jobs' history included).
+    explicit PrivateCupsd(int maxJobsPerPrinter = 0, int maxJobs = 0);
     ~PrivateCupsd();
     PrivateCupsd(const PrivateCupsd&) = delete;
     PrivateCupsd& operator=(const PrivateCupsd&) = delete;
@@ -73,7 +74,7 @@ public:
 
 private:
     bool queueOperation(int operation, const std::string& name);
-    void writeConfiguration(int maxJobsPerPrinter) const;
+    void writeConfiguration(int maxJobsPerPrinter, int maxJobs) const;
 
     std::filesystem::path folder_;
     pid_t pid_ = -1;

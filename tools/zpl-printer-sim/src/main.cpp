@@ -9,6 +9,7 @@
 #include <unistd.h>
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -311,12 +312,22 @@ int decodeFile(const Options& options, const std::optional<LabelFiles>& files) {
         return 1;
     }
     const std::string bytes{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
+    // A label's record is written once the next printing label comes (or the file ends),
+    // so that a ^CN1 after its format shows in it; the formats after it wait with it.
+    std::vector<Label> held;
     int labels = 0;
+    const auto writeHeld = [&] {
+        for (const Label& label : held) {
+            labels += label.prints() ? label.copies : 0;
+            if (files) files->received(label);
+        }
+        held.clear();
+    };
     int errors = 0;
     Decoder decoder(DecoderEvents{
         [&](Label label) {
-            labels += label.prints() ? label.copies : 0;
-            if (files) files->received(label);
+            if (label.prints()) writeHeld();
+            held.push_back(std::move(label));
         },
         nullptr, nullptr,
         [&](const std::string& name, const Bitmap& bitmap) {
@@ -325,9 +336,13 @@ int decodeFile(const Options& options, const std::optional<LabelFiles>& files) {
         [&](const std::string& error) {
             ++errors;
             note(error);
+        },
+        [&] {
+            if (!held.empty() && held.front().prints()) held.front().cutNow = true;
         }});
     decoder.feed(bytes);
     decoder.finish();
+    writeHeld();
     std::cout << labels << " labels" << std::endl;
     return errors == 0 ? 0 : 3;
 }

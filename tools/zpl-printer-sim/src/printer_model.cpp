@@ -57,6 +57,7 @@ PrinterModel::PrinterModel(std::chrono::milliseconds printTime, std::vector<Faul
               if (events_.stored) events_.stored(name, bitmap);
           },
           [this](const std::string& error) { note("rejected: " + error); },
+          [this] { cutAfterNewest(); },
       }) {
     startDueRules(now);
 }
@@ -145,6 +146,15 @@ void PrinterModel::finishLabel(Clock::time_point now) {
     if (events_.printed) events_.printed(format.label, format.copiesPrinted);
     if (format.copiesPrinted >= format.label.copies) buffer_.pop_front();
     startDueRules(now);
+}
+
+// ^CN1 between formats: the cutter cuts after the newest label once it is out.
+void PrinterModel::cutAfterNewest() {
+    if (buffer_.empty()) {
+        note("^CN1: cut after the label already printed");
+        return;
+    }
+    buffer_.back().label.cutNow = true;
 }
 
 void PrinterModel::startDueRules(Clock::time_point now) {

@@ -102,6 +102,7 @@ bool matchesPattern(std::string_view name, std::string_view pattern) {
 }  // namespace
 
 bool Label::cutsAfterCopy(int copyNumber) const {
+    if (cutNow && copyNumber == copies) return true;
     if (printMode != 'C') return false;
     const int group = pauseCount > 0 ? pauseCount : 1;
     return copyNumber % group == 0 || copyNumber == copies;
@@ -176,6 +177,8 @@ void Decoder::run(const std::string& code, const std::string& params) {
     } else if (label_) {
         label_->commands.push_back(recorded(code, params));
         runFormat(code, params);
+    } else if (code == "^CN" && params == "1" && events_.cutNow) {
+        events_.cutNow();
     }
     // Other commands outside a format are ignored, as a printer ignores them.
 }

@@ -59,6 +59,7 @@ private:
     bool stopsPrinting() const;
     std::chrono::milliseconds labelTime() const;
     void finishLabel(Clock::time_point now);
+    void cutAfterNewest();
     void startDueRules(Clock::time_point now);
     void note(const std::string& text) const;
 

@@ -50,11 +50,13 @@ struct Label {
     int printWidthDots = 0;
     int labelLengthDots = 0;
     int encoding = 0;  // ^CI
+    bool cutNow = false;  // a ^CN1 came after it: the cutter cuts after its last copy
     std::vector<std::string> errors;
 
     // A format without fields (settings only, or ^ID) prints nothing.
     bool prints() const { return !fields.empty(); }
-    // A cutter cuts after every pauseCount labels, or after every label without one.
+    // A cutter cuts after every pauseCount labels, or after every label without one; and
+    // after the last copy when ^CN1 followed the format.
     bool cutsAfterCopy(int copyNumber) const;
 };
 
@@ -64,6 +66,9 @@ struct DecoderEvents {
     std::function<void()> cancelAll;           // ~JA
     std::function<void(const std::string& name, const Bitmap&)> graphicStored;  // ~DG
     std::function<void(const std::string& error)> rejected;  // a download that was refused
+    // ^CN1 between formats: cut now, after the labels printed so far. CUPS's label filter
+    // sends it after a page that asks for a cut.
+    std::function<void()> cutNow;
 };
 
 class Decoder {

@@ -46,6 +46,30 @@ inline std::vector<Scanned> scan(const render::Raster& raster) {
     return found;
 }
 
+// What a scanner sends for a symbol: its data, GS1 data without the parentheses.
+inline std::string scannedForm(const render::EncodedSymbol& symbol) {
+    if (symbol.symbology != bcpctrl::Symbology::Gs1_128) return symbol.data;
+    std::string digits;
+    for (char c : symbol.data) {
+        if (c != '(' && c != ')' && c != '[' && c != ']') digits += c;
+    }
+    return digits;
+}
+
+// The dots of `area` (inside the raster) as a raster of their own.
+inline render::Raster cropped(const render::Raster& raster, const render::DotRect& area) {
+    render::Raster part = render::Raster::blank(area.widthDots, area.heightDots, raster.dotsPerInch);
+    for (int y = 0; y < area.heightDots; ++y) {
+        for (int x = 0; x < area.widthDots; ++x) {
+            if (raster.isBlack(area.xDots + x, area.yDots + y)) {
+                part.bits[static_cast<std::size_t>(y) * part.strideBytes + static_cast<std::size_t>(x) / 8] |=
+                    static_cast<std::uint8_t>(0x80u >> (x % 8));
+            }
+        }
+    }
+    return part;
+}
+
 // The smallest rectangle around every black dot; width 0 when there is none.
 inline render::DotRect inkBounds(const render::Raster& raster) {
     int left = raster.widthDots, top = raster.heightDots, right = 0, bottom = 0;
