@@ -414,7 +414,7 @@ TEST(ZplLabels, SampleLabelsPrintWhereTheRendererDrawsThemAndEveryBarcodeReads) 
         const auto encoder = makeLabelEncoder({203, GraphicCompression::Z64, false});
         std::vector<zplsim::Label> printed;
         zplsim::Decoder decoder(zplsim::DecoderEvents{[&](zplsim::Label label) { printed.push_back(std::move(label)); },
-                                                       nullptr, nullptr, nullptr, nullptr});
+                                                       nullptr, nullptr, nullptr, nullptr, nullptr});
         for (std::size_t number = 0; number < 2; ++number) {
             SCOPED_TRACE(::testing::Message() << "label " << number + 1);
             const auto content = renderer.content(values[number]).value();
