@@ -2,7 +2,7 @@
 // The card edition as its caller runs it, in console mode.
 #include "program_test_support.h"
 
-namespace {
+namespace cards_program_test {
 
 constexpr const char* kProgram = "mokuren-cards";
 
@@ -58,4 +58,4 @@ TEST_F(CardsProgram, VersionText) {
     EXPECT_EQ(run(kProgram, {"--version"}).standardOutput, "MOKUREN 1.00\n");
 }
 
-}  // namespace
+}  // namespace cards_program_test

@@ -18,7 +18,7 @@
 
 #include "program_test_support.h"
 
-namespace {
+namespace goods_process_test {
 
 using testing_support::Interaction;
 using testing_support::ProcessRequest;
@@ -235,4 +235,4 @@ TEST_F(GoodsProcess, AFailureInsideTheLoopIsReportedAndThePortClosed) {
 #endif
 }
 
-}  // namespace
+}  // namespace goods_process_test

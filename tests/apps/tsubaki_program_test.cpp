@@ -2,7 +2,7 @@
 // TSUBAKI as its caller runs it, in console mode.
 #include "program_test_support.h"
 
-namespace {
+namespace tsubaki_program_test {
 
 constexpr const char* kProgram = "tsubaki";
 
@@ -35,4 +35,4 @@ TEST_F(TsubakiProgram, AGoodsDataFileNameChangesNothing) {
 
 TEST_F(TsubakiProgram, VersionText) { EXPECT_EQ(run(kProgram, {"--version"}).standardOutput, "TSUBAKI 1.00\n"); }
 
-}  // namespace
+}  // namespace tsubaki_program_test

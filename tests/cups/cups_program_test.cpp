@@ -21,6 +21,20 @@ constexpr int kFinished = 0;
 constexpr int kFailed = 1;
 constexpr int kCopiesOfTheSample = 20;  // 240 records: time enough to act mid-job, even on a busy machine
 
+// cupsd prints again from its start the job it was printing when the queue stopped, so a few
+// labels may come out twice, one after the other; any other extra label is a fault of ours.
+bool onlyARestartedJobRepeats(const std::vector<testing_support::DecodedLabel>& labels, std::size_t extra) {
+    if (extra == 0) return true;
+    for (std::size_t start = 0; start + 2 * extra <= labels.size(); ++start) {
+        bool repeated = true;
+        for (std::size_t k = 0; k < extra && repeated; ++k) {
+            repeated = testing_support::samePicture(labels[start + k].picture, labels[start + extra + k].picture);
+        }
+        if (repeated) return true;
+    }
+    return false;
+}
+
 class CupsProgram : public testing_support::ProgramRun {
 protected:
     void SetUp() override {
@@ -64,7 +78,10 @@ TEST_F(CupsProgram, AStoppedQueueShowsInTheStatusLineAndTheJobCompletesWhenResum
         return testing_support::decodeZplLabels(bytes).size() >= static_cast<std::size_t>(records);
     });
     const auto labels = testing_support::decodeZplLabels(device().bytes());
-    ASSERT_EQ(labels.size(), static_cast<std::size_t>(records));
+    const auto expected = static_cast<std::size_t>(records);
+    ASSERT_GE(labels.size(), expected) << "no label may be lost";
+    EXPECT_TRUE(onlyARestartedJobRepeats(labels, labels.size() - expected))
+        << labels.size() - expected << " labels too many, and not the repeat of one job";
     const auto& first = labels.front().picture;
     EXPECT_EQ(first.heightDots, 559) << "70 mm at 203 dpi";
     EXPECT_EQ(first.strideBytes, 100u) << "100 mm at 203 dpi is 799 dots";

@@ -100,7 +100,7 @@ TEST_F(IssueLoopTest, InvalidTextInARecordStopsBeforeAnyFieldOfItIsSet) {
     EXPECT_EQ(count("SetField(5,x1)"), 0u);
 }
 
-struct LostRestRow {
+struct UnclosedQuoteRow {
     int row;
     std::string data;
     std::int64_t labels;
@@ -112,13 +112,13 @@ TEST_F(IssueLoopTest, AnUnclosedQuoteEndsTheJobWithItsNumber) {
     unclosedInTheMiddle.replace(unclosedInTheMiddle.find("c5"), 2, "\"c5");
     std::string unclosedAtTheEnd = lotRecord("a");
     unclosedAtTheEnd.replace(unclosedAtTheEnd.find("a9"), 2, "\"a9");
-    const std::vector<LostRestRow> rows{
+    const std::vector<UnclosedQuoteRow> rows{
         // The other records would have gone into field 20 of one label.
         {1, unclosedAtTheEnd + lotRecord("b") + lotRecord("c"), 0, frame::kReadUnclosedQuote},
         // Positions 6 to 9 would read past the end; the quote's number is the one shown.
         {2, lotRecord("a") + lotRecord("b") + unclosedInTheMiddle, 2, frame::kReadUnclosedQuote},
     };
-    for (const LostRestRow& row : rows) {
+    for (const UnclosedQuoteRow& row : rows) {
         SCOPED_TRACE(row.row);
         testing_support::Job job(goods::kGoodsEdition);
         job.run("/LABEL3 /" + writeData("NYUKA_LOT.DAT", row.data) + " /DRV /DRV:TEC B-374");
