@@ -2,6 +2,9 @@
 #include "shell/program.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -98,6 +101,13 @@ int runWindowed(const frame::Edition& edition, std::string_view windowName, cons
     char* qtArgv[] = {programName, nullptr};
     QApplication application(qtArgc, qtArgv);
     QApplication::setQuitOnLastWindowClosed(false);
+    // Qt's own texts in Japanese, from the installed Qt's translations (package
+    // qt6-translations-l10n); the window's captions and buttons are its own and need none.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&qtTexts);
+    }
     QtWindow window(QString::fromUtf8(windowName.data(), static_cast<qsizetype>(windowName.size())));
     return runJob(
         edition, window, control.get(), commandLine,
