@@ -55,22 +55,25 @@ std::string titleFor(int firstLabelNumber, int labels) {
 
 }  // namespace
 
-LabelBatch::LabelBatch(const QueueProfile& queue, int copies, bool cut) : queue_(queue), copies_(copies), cut_(cut) {
+LabelBatch::LabelBatch(const QueueProfile& queue, int copies, bool cut, std::size_t inMemoryBytes)
+    : queue_(queue), copies_(copies), cut_(cut), bytes_(inMemoryBytes) {
     if (queue_.kind == DocumentKind::Pdf) return;
-    documents_.emplace_back();
+    documentStarts_.push_back(0);
     const cups_mode_t mode = queue_.kind == DocumentKind::PwgRaster ? CUPS_RASTER_WRITE_PWG : CUPS_RASTER_WRITE_COMPRESSED;
     writer_.reset(cupsRasterOpenIO(appendToDocument, this, mode));
 }
 
 ssize_t LabelBatch::appendToDocument(void* batch, unsigned char* bytes, size_t length) {
-    static_cast<LabelBatch*>(batch)->documents_.front().append(reinterpret_cast<const char*>(bytes), length);
-    return static_cast<ssize_t>(length);
+    const bool taken = static_cast<LabelBatch*>(batch)->bytes_.append({reinterpret_cast<const char*>(bytes), length});
+    return taken ? static_cast<ssize_t>(length) : -1;
 }
 
 std::optional<ErrorNumber> LabelBatch::add(const LabelToPrint& label, const LabelPictures& pictures) {
     if (labels_ == 0) media_ = queue_.mediaNameFor(label.format.widthMm, label.format.heightMm);
     if (queue_.kind != DocumentKind::Pdf) return addRaster(label, pictures);
-    documents_.push_back(pictures.pdf(label));
+    const std::size_t start = bytes_.size();
+    if (!bytes_.append(pictures.pdf(label))) return ErrorNumber::WriteFailed;
+    documentStarts_.push_back(start);
     ++labels_;
     return std::nullopt;
 }
@@ -79,18 +82,20 @@ void LabelBatch::dropLast() {
     if (labels_ == 0) return;
     --labels_;
     if (queue_.kind == DocumentKind::Pdf) {
-        documents_.pop_back();
+        bytes_.truncate(documentStarts_.back());
+        documentStarts_.pop_back();
     } else {
-        documents_.front().resize(lastLabelStart_);  // each page stands on its own after its header
+        bytes_.truncate(lastLabelStart_);  // each page stands on its own after its header
     }
 }
 
 std::optional<ErrorNumber> LabelBatch::addRaster(const LabelToPrint& label, const LabelPictures& pictures) {
     const render::Raster picture = pictures.raster(label, queue_.dotsPerInch);
-    if (!isWhole(picture, queue_.dotsPerInch) || !writer_) return ErrorNumber::FormatLayoutError;
-    lastLabelStart_ = documents_.front().size();
+    if (!isWhole(picture, queue_.dotsPerInch)) return ErrorNumber::FormatLayoutError;
+    if (!writer_) return ErrorNumber::WriteFailed;  // its first bytes found no room
+    lastLabelStart_ = bytes_.size();
     if (!writePage(label, picture)) {
-        documents_.front().resize(lastLabelStart_);
+        bytes_.truncate(lastLabelStart_);
         return ErrorNumber::WriteFailed;
     }
     ++labels_;
@@ -132,6 +137,12 @@ cups_page_header2_t LabelBatch::pageHeader(const LabelToPrint& label, const rend
     copyString(header.cupsPageSizeName, sizeof header.cupsPageSizeName, media);
     setPageGeometry(header, picture);
     return header;
+}
+
+bool LabelBatch::readDocument(std::size_t index, const std::function<bool(std::string_view)>& take) const {
+    if (index >= documentStarts_.size()) return false;
+    const std::size_t end = index + 1 < documentStarts_.size() ? documentStarts_[index + 1] : bytes_.size();
+    return bytes_.read(documentStarts_[index], end, take);
 }
 
 JobTicket LabelBatch::ticket(int firstLabelNumber) const {

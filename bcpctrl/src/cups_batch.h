@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Labels that go to a CUPS queue as one job: pages of one raster document, or one PDF
 // document each. Every added label leaves a complete document behind, so a batch can be
-// sent after any label.
+// sent after any label. A batch's documents stay in memory while they are small and go to a
+// temporary file beyond that, so a queue stopped for a long job does not fill the memory.
 #pragma once
 
 #include <cups/raster.h>
@@ -14,14 +15,15 @@
 #include "bcpctrl/label_pictures.h"
 #include "cups_ipp.h"
 #include "cups_queue.h"
+#include "cups_spill.h"
 
 namespace bcpctrl::cups {
 
-class LabelBatch {
+class LabelBatch final : public JobDocuments {
 public:
     // Copies and cut are the job's own attributes on queues that take them as such, so a
     // batch holds labels of one setting.
-    LabelBatch(const QueueProfile& queue, int copies, bool cut);
+    LabelBatch(const QueueProfile& queue, int copies, bool cut, std::size_t inMemoryBytes = kHeldInMemoryBytes);
     LabelBatch(const LabelBatch&) = delete;
     LabelBatch& operator=(const LabelBatch&) = delete;
 
@@ -29,13 +31,15 @@ public:
     int labels() const { return labels_; }
     int copies() const { return copies_; }
 
-    // Draws the label and adds it; LayoutError when the picture is not the one asked for.
+    // Draws the label and adds it; LayoutError when the picture is not the one asked for,
+    // WriteFailed when the temporary file does not take it (the batch is as it was).
     std::optional<ErrorNumber> add(const LabelToPrint& label, const LabelPictures& pictures);
     // Takes the label added last out again (it was not handed over after all).
     void dropLast();
 
     JobTicket ticket(int firstLabelNumber) const;
-    const std::vector<std::string>& documents() const { return documents_; }
+    std::size_t documentCount() const override { return documentStarts_.size(); }
+    bool readDocument(std::size_t index, const std::function<bool(std::string_view)>& take) const override;
 
 private:
     struct RasterCloser {
@@ -52,9 +56,10 @@ private:
     bool cut_ = false;
     int labels_ = 0;
     std::string media_;  // the first label's size names the job's media
-    std::vector<std::string> documents_;
+    SpillingBytes bytes_;                     // the documents one after the other
+    std::vector<std::size_t> documentStarts_;  // raster kinds: one document; PDF: one a label
     std::size_t lastLabelStart_ = 0;
-    std::unique_ptr<cups_raster_t, RasterCloser> writer_;  // raster kinds: writes into documents_[0]
+    std::unique_ptr<cups_raster_t, RasterCloser> writer_;  // raster kinds: writes into bytes_
 };
 
 }  // namespace bcpctrl::cups

@@ -68,18 +68,24 @@ IppMessage jobRequest(ipp_op_t operation, const QueueAddress& queue, const JobTi
 }
 
 std::optional<Refusal> sendDocument(Connection& connection, const QueueAddress& queue, int jobId,
-                                    const std::string& format, const std::string& document, bool last) {
+                                    const std::string& format, const JobDocuments& documents, std::size_t index) {
     http_t* http = connection.http();
     if (http == nullptr) return Refusal{};
-    const int lastDocument = last ? 1 : 0;
+    const int lastDocument = index + 1 == documents.documentCount() ? 1 : 0;
     if (cupsStartDocument(http, queue.name.c_str(), jobId, "label", format.c_str(), lastDocument) !=
         HTTP_STATUS_CONTINUE) {
         connection.drop();
         return refusalFor(cupsLastError());
     }
-    if (cupsWriteRequestData(http, document.data(), document.size()) != HTTP_STATUS_CONTINUE) {
-        connection.drop();
-        return Refusal{};
+    bool cupsdTookAll = true;
+    const bool sent = documents.readDocument(index, [http, &cupsdTookAll](std::string_view piece) {
+        cupsdTookAll = cupsWriteRequestData(http, piece.data(), piece.size()) == HTTP_STATUS_CONTINUE;
+        return cupsdTookAll;
+    });
+    if (!sent) {
+        connection.drop();  // a document cut short cannot be finished on this connection
+        // A document that cannot be read back (its temporary file) is our failure, not cupsd's.
+        return cupsdTookAll ? Refusal{ErrorNumber::WriteFailed, false} : Refusal{};
     }
     const ipp_status_t status = cupsFinishDocument(http, queue.name.c_str());
     if (status > IPP_STATUS_OK_EVENTS_COMPLETE) {
@@ -206,14 +212,13 @@ Outcome<JobProgress> jobProgress(Connection& connection, const QueueAddress& que
 }
 
 Submission submitJob(Connection& connection, const QueueAddress& queue, const JobTicket& ticket,
-                     const std::vector<std::string>& documents) {
+                     const JobDocuments& documents) {
     Exchange created = exchange(connection, jobRequest(IPP_OP_CREATE_JOB, queue, ticket), queue.resource);
     if (created.refusal) return {0, created.refusal};
     const int jobId = integerAttribute(created.response.get(), "job-id", 0);
     if (jobId == 0) return {0, Refusal{ErrorNumber::WriteFailed, false}};
-    for (std::size_t index = 0; index < documents.size(); ++index) {
-        const bool last = index + 1 == documents.size();
-        if (auto refusal = sendDocument(connection, queue, jobId, ticket.documentFormat, documents[index], last)) {
+    for (std::size_t index = 0; index < documents.documentCount(); ++index) {
+        if (auto refusal = sendDocument(connection, queue, jobId, ticket.documentFormat, documents, index)) {
             cancelJob(connection, queue, jobId);
             return {0, refusal};
         }

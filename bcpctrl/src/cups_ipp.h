@@ -5,6 +5,7 @@
 
 #include <cups/cups.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -111,6 +112,17 @@ Outcome<QueueObservation> observeQueue(Connection& connection, const QueueAddres
 Outcome<std::vector<JobProgress>> unfinishedJobs(Connection& connection, const QueueAddress& queue);
 Outcome<JobProgress> jobProgress(Connection& connection, const QueueAddress& queue, int jobId);
 
+// The documents of a job, read piece by piece as they are sent, so that they need not be
+// held in memory.
+class JobDocuments {
+public:
+    virtual ~JobDocuments() = default;
+    virtual std::size_t documentCount() const = 0;
+    // Hands document `index` to `take` piece by piece; false when it cannot be read or
+    // `take` answers false.
+    virtual bool readDocument(std::size_t index, const std::function<bool(std::string_view)>& take) const = 0;
+};
+
 // Creates the job and sends its documents; the job id, or why it could not be made. A job
 // whose documents do not all arrive is cancelled, so that it does not wait in the queue.
 struct Submission {
@@ -118,6 +130,6 @@ struct Submission {
     std::optional<Refusal> refusal;
 };
 Submission submitJob(Connection& connection, const QueueAddress& queue, const JobTicket& ticket,
-                     const std::vector<std::string>& documents);
+                     const JobDocuments& documents);
 
 }  // namespace bcpctrl::cups

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -41,16 +42,18 @@ constexpr auto kLongestHold = std::chrono::seconds(1);
 constexpr auto kLongestWaitAtClose = std::chrono::seconds(10);
 constexpr int kMostJobsWaiting = 100;  // cupsd's own default MaxJobs is 500
 constexpr int kMostCopies = 999;
+constexpr std::int64_t kMostHeldInMemoryBytes = std::int64_t{1} << 30;  // a printers.json limit
 
 bool isFault(std::string_view state) {
     using namespace printer_status;
     return state != kReady && state != kReceiving && state != kLabelPrinted && state != kPrinting;
 }
 
-// {"type": "cups", "queue": "NAME", "server": "host:port" or "/path/to/socket"}
+// {"type": "cups", "queue": "NAME", "server": "host:port" or "/path/to/socket", "heldInMemoryBytes": N}
 struct CupsEntry final : PrinterEntry {
     std::string queue;
     std::optional<cups::Server> server;  // cupsd's default when absent
+    std::size_t heldInMemoryBytes = cups::kHeldInMemoryBytes;
 
     PortOpening open(const PortContext& port) const override;
     bool drawsLabels() const override { return true; }
@@ -117,10 +120,11 @@ private:
 class CupsPrinter final : public Printer {
 public:
     CupsPrinter(cups::QueueProfile queue, cups::Server server, cups::Connection connection,
-                std::shared_ptr<const LabelPictures> pictures)
+                std::shared_ptr<const LabelPictures> pictures, std::size_t heldInMemoryBytes)
         : queue_(std::move(queue)),
           server_(std::move(server)),
           pictures_(std::move(pictures)),
+          heldInMemoryBytes_(heldInMemoryBytes),
           issuing_(std::move(connection)),
           watcher_([this](std::stop_token stop) { watch(stop); }) {}
     ~CupsPrinter() override { close(); }
@@ -153,6 +157,7 @@ private:
     const cups::QueueProfile queue_;
     const cups::Server server_;
     const std::shared_ptr<const LabelPictures> pictures_;
+    const std::size_t heldInMemoryBytes_;  // per batch; the rest waits in a temporary file
 
     struct HeldBatch {
         std::unique_ptr<cups::LabelBatch> labels;
@@ -206,7 +211,7 @@ std::optional<ErrorNumber> CupsPrinter::handOver(const LabelToPrint& label) {
 
 cups::LabelBatch& CupsPrinter::batchFor(int copies, bool cut) {
     if (held_.empty() || !held_.back().labels->holds(copies, cut)) {
-        held_.push_back({std::make_unique<cups::LabelBatch>(queue_, copies, cut), Clock::now()});
+        held_.push_back({std::make_unique<cups::LabelBatch>(queue_, copies, cut, heldInMemoryBytes_), Clock::now()});
     }
     return *held_.back().labels;
 }
@@ -237,7 +242,7 @@ std::optional<cups::Refusal> CupsPrinter::sendDue(cups::Connection& connection) 
 std::optional<cups::Refusal> CupsPrinter::submitOldest(cups::Connection& connection) {
     const cups::LabelBatch& batch = *held_.front().labels;
     const cups::Submission submission =
-        cups::submitJob(connection, queue_.address, batch.ticket(labelsSent_ + 1), batch.documents());
+        cups::submitJob(connection, queue_.address, batch.ticket(labelsSent_ + 1), batch);
     if (submission.refusal) return submission.refusal;
     const int pagesPerLabel = queue_.kind == cups::DocumentKind::CupsRaster ? 1 : batch.copies();
     {
@@ -376,7 +381,7 @@ PortOpening CupsEntry::open(const PortContext& port) const {
     if (!profile.ok()) return {resultCodeOf(*profile.error()), nullptr};
     auto pictures = port.pictures ? port.pictures : drawnLabelPictures();
     return {kSuccess, std::make_unique<CupsPrinter>(std::move(profile.value()), target, std::move(connection),
-                                                    std::move(pictures))};
+                                                    std::move(pictures), heldInMemoryBytes)};
 }
 
 }  // namespace
@@ -390,6 +395,11 @@ std::unique_ptr<const PrinterEntry> readCupsEntry(const Json& entry) {
     if (const Json* server = optionalMember(entry, "server")) {
         cupsEntry->server = cups::parseServer(readString(*server));
         if (!cupsEntry->server) throw JsonShapeError{};
+    }
+    if (const Json* bytes = optionalMember(entry, "heldInMemoryBytes")) {
+        const std::int64_t heldBytes = readInteger(*bytes);
+        if (heldBytes < 0 || heldBytes > kMostHeldInMemoryBytes) throw JsonShapeError{};
+        cupsEntry->heldInMemoryBytes = static_cast<std::size_t>(heldBytes);
     }
     return cupsEntry;
 }

@@ -3,6 +3,9 @@
 // sample jobs of the three programs as the renderer draws them, and pictures the test
 // draws itself where only the queue's handling matters.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <algorithm>
 #include <chrono>
@@ -330,6 +333,86 @@ TEST_F(CupsPrinting, AJobOfManyMoreLabelsThanCupsdKeepsJobsPrintsEveryOne) {
     }
     EXPECT_TRUE(session.waitFor("40", kLabels));
     EXPECT_EQ(session.closePort(), 0);
+}
+
+// Files the test process writes may grow no further than `bytes` while it lives, as on a
+// full disk; a write past that fails (EFBIG) instead of raising SIGXFSZ.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &before_);
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limited{bytes, before_.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &before_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit before_{};
+    void (*previousHandler_)(int) = nullptr;
+};
+
+// With no room in memory, labels held for a stopped queue wait in a temporary file and all
+// arrive; a label the file cannot take (a full disk) fails its Issue with 1003 and takes no
+// label held before it along, and the next label goes on.
+TEST_F(CupsPrinting, HeldLabelsBeyondTheMemoryLimitWaitInAFileAndAllArrive) {
+    struct Row {
+        int row;
+        std::string queue;
+        bool diskFullAtThirdLabel;
+    };
+    const std::vector<Row> rows{
+        {1, kZebraQueue, false},
+        {2, kPdfQueue, false},
+        {3, kZebraQueue, true},
+    };
+    const std::vector<std::string> texts{"a", "bb", "ccc", "dddd"};  // bars of a different width each
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.row);
+        writeList({{"Spilling", {{"type", "cups"}, {"queue", row.queue}, {"server", cupsd().socketPath()}, {"heldInMemoryBytes", 0}}}});
+        auto& device = cupsd().tap(row.queue);
+        device.clear();
+        const auto drawing = std::make_shared<KeptDrawnPictures>();
+        const auto patterns = std::make_shared<PatternPictures>();
+        const bool pdf = row.queue == kPdfQueue;
+        Session session(options("", pdf ? std::shared_ptr<const bcpctrl::LabelPictures>(drawing) : patterns), "Spilling");
+        ASSERT_EQ(session.openPort(), 0);
+        ASSERT_TRUE(cupsd().pause(row.queue));
+        std::vector<std::size_t> handedOver;
+        for (std::size_t index = 0; index < texts.size(); ++index) {
+            // The first label is a job of its own; the others wait in one batch behind it.
+            const bool full = row.diskFullAtThirdLabel && index == 2;
+            std::optional<FileSizeLimit> limit;
+            if (full) limit.emplace(1);
+            const ResultCode result = session.issue(texts[index]);
+            limit.reset();
+            if (full) {
+                EXPECT_EQ(result, code(1003));
+                continue;
+            }
+            EXPECT_TRUE(result == 0 || result == frame::kPrinterStatusReport) << index << ": " << result;
+            handedOver.push_back(index);
+        }
+        ASSERT_TRUE(cupsd().resume(row.queue));
+        EXPECT_EQ(session.closePort(), 0);
+        if (pdf) {
+            std::string sent;
+            for (const std::string& document : drawing->pdfs) sent += document;
+            EXPECT_TRUE(device.waitFor([&](const std::string& bytes) { return bytes == sent; }));
+            continue;
+        }
+        ASSERT_TRUE(device.waitFor(
+            [&](const std::string& bytes) { return testing_support::decodeZplLabels(bytes).size() == handedOver.size(); }));
+        const auto decoded = testing_support::decodeZplLabels(device.bytes());
+        for (std::size_t index = 0; index < handedOver.size(); ++index) {
+            EXPECT_TRUE(testing_support::samePicture(patterns->drawn[handedOver[index]], decoded[index].picture)) << index;
+        }
+    }
 }
 
 }  // namespace
