@@ -154,13 +154,15 @@ void ZplPrinter::poll(StatusEvents& events) {
 }
 
 // The end of the job: whatever is still to be sent, and what the encoder frees.
+// Labels that never left for the printer fail the job's end instead of ending it quietly.
 frame::ResultCode ZplPrinter::close() {
+    bool sent = true;
     if (!failure_ && link_.isOpen()) {
         outbox_ += encoder_->endOfJob();
-        link_.writeAll(outbox_, timing_.write, incoming_);
+        sent = link_.writeAll(outbox_, timing_.write, incoming_);
     }
     link_.close();
-    return kSuccess;
+    return sent ? kSuccess : resultCodeOf(ErrorNumber::WriteFailed);
 }
 
 // The outbox goes out until the printer holds its flow control (Held) or the write time runs
