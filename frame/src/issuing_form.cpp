@@ -101,7 +101,7 @@ void IssuingForm::Form_Activate() {
         ignoringFailure([&] { showFailure(std::string(texts::kUnexpectedFailure)); });
     }
     dataFile_.reset();
-    ignoringFailure([&] { bcpCtrl_.ClosePort(state_.LastResult); });
+    if (!closePort()) finished = false;
     ignoringFailure([&] { window_.hide(); });
     if (edition_.reportsCompletion && finished) {
         showMessage(std::string(texts::kCompleted), MessageIcon::Information, MessageButtons::Ok);
@@ -175,6 +175,18 @@ bool IssuingForm::waitForConfirmations(std::int16_t portCode) {
         }
     }
     return endJob(JobOutcome::Finished);
+}
+
+// Labels a printer still holds when the port closes can fail to leave (a PDF that cannot be
+// written, a printer that takes nothing more). A job that had not failed already then ends
+// with that failure's message, never quietly and never with the completion message.
+bool IssuingForm::closePort() {
+    bool closed = true;
+    ignoringFailure([&] { closed = isTrue(bcpCtrl_.ClosePort(state_.LastResult)); });
+    const bool stillSound = outcome_ == JobOutcome::Finished || outcome_ == JobOutcome::Stopped;
+    if (closed || !stillSound || CheckResult()) return true;
+    outcome_ = JobOutcome::Failed;
+    return false;
 }
 
 bool IssuingForm::CheckResult() {

@@ -15,7 +15,7 @@ namespace {
 using frame::DispId;
 using testing_support::Answer;
 
-enum class Operation { LoadFormat, OpenPort, Issue, StatusEvent };
+enum class Operation { LoadFormat, OpenPort, Issue, StatusEvent, ClosePort };
 
 struct Fault {
     std::string name;
@@ -64,9 +64,11 @@ struct Expected {
 // A failure stops the job where it falls: nothing is printed before the port is open, the
 // label whose Issue fails is not printed, and an event after label 2 stops after it. A
 // printer report goes on: only the label whose Issue answered false is missing. An event
-// whose delivery throws is lost, and the job goes on.
+// whose delivery throws is lost, and the job goes on. A failing ClosePort comes after every
+// label was issued: the job still fails with its message; a thrown one is ignored.
 Expected expectedFor(Operation operation, const Fault& fault) {
-    const bool goesOn = fault.message.empty() || (operation == Operation::StatusEvent && !fault.code);
+    const bool goesOn = fault.message.empty() || (operation == Operation::StatusEvent && !fault.code) ||
+                        (operation == Operation::ClosePort && !fault.code);
     if (goesOn) {
         if (operation == Operation::Issue) return {{"a2", "c2"}, {}, shell::kExitFinished};
         return {kAllLabels, {}, shell::kExitFinished};
@@ -74,6 +76,7 @@ Expected expectedFor(Operation operation, const Fault& fault) {
     std::vector<std::string> labels;
     if (operation == Operation::Issue) labels = {"a2"};
     if (operation == Operation::StatusEvent) labels = {"a2", "b2"};
+    if (operation == Operation::ClosePort) labels = kAllLabels;  // issued, but what was held may not have left
     return {labels, {fault.message + "発行を中止します。"}, shell::kExitFailed};
 }
 
@@ -82,6 +85,7 @@ void inject(testing_support::FakeControl& control, Operation operation, const Fa
     switch (operation) {
         case Operation::LoadFormat: control.script(DispId::LoadFormat, answer); break;
         case Operation::OpenPort: control.script(DispId::OpenPort, answer); break;
+        case Operation::ClosePort: control.script(DispId::ClosePort, answer); break;
         case Operation::Issue:
             control.script(DispId::Issue, Answer{});
             control.script(DispId::Issue, answer);
@@ -113,7 +117,8 @@ TEST_F(FaultMatrix, EveryOperationTimesEveryResultCode) {
     const std::vector<std::pair<Operation, const char*>> operations{{Operation::LoadFormat, "LoadFormat"},
                                                                     {Operation::OpenPort, "OpenPort"},
                                                                     {Operation::Issue, "Issue"},
-                                                                    {Operation::StatusEvent, "status event"}};
+                                                                    {Operation::StatusEvent, "status event"},
+                                                                    {Operation::ClosePort, "ClosePort"}};
     for (const auto& [operation, operationName] : operations) {
         for (const Fault& fault : faults()) {
             SCOPED_TRACE(std::string(operationName) + " × " + fault.name);

@@ -56,6 +56,7 @@ public:
 
 private:
     bool endJob(JobOutcome outcome);
+    bool closePort();
     void doEvents();
     void showStatus(const std::string& text);
     MessageAnswer showMessage(std::string text, MessageIcon icon, MessageButtons buttons);
