@@ -383,29 +383,35 @@ render::DotRect checkResidentLine(const zplsim::Field& text, const render::Label
     const int heightDots = fontParameter(text.font, 1);
     const int widthDots = fontParameter(text.font, 2);
     const int blockDots = text.block.empty() ? 0 : std::atoi(text.block.c_str());
-    const int lengthDots = blockDots > 0 ? blockDots : static_cast<int>(characterCount(text.data)) * widthDots;
+    // A font file's width is rounded down to whole dots: its line may end a dot a character
+    // short of the renderer's.
+    const bool named = text.font.front() == '@';
+    const int slackDots = named ? 3 : 2;
+    const int lengthDots =
+        blockDots > 0 ? blockDots : static_cast<int>(characterCount(text.data)) * (named ? widthDots + 1 : widthDots);
     const render::DotRect band = intersection(
-        {text.xDots - 3, text.yDots - heightDots - 2, lengthDots + 6, heightDots + heightDots / 3 + 4},
+        {text.xDots - 3, text.yDots - heightDots - 2, lengthDots + 2 * slackDots + 2, heightDots + heightDots / 3 + 4},
         boxHolding(layout, text.xDots + 1, text.yDots - 1));
     const render::DotRect ink = inkWithin(texts, band);
     EXPECT_GT(ink.widthDots, 0) << "the renderer draws the line here";
-    if (blockDots == 0 && text.font.front() != '@') {  // full-width glyphs' ink begins inside their em
+    if (blockDots == 0 && !named) {  // full-width glyphs' ink begins inside their em
         EXPECT_NEAR(ink.xDots, text.xDots, 3);
     }
     EXPECT_GE(ink.xDots, text.xDots - 2);
-    EXPECT_LE(ink.rightDots(), text.xDots + lengthDots + 2);
+    EXPECT_LE(ink.rightDots(), text.xDots + lengthDots + slackDots);
     EXPECT_NEAR(ink.bottomDots(), text.yDots, heightDots / 4 + 2) << "on the baseline";
     return band;
 }
 
-// Every line the renderer sets in Japanese goes in the printer's Japanese font, as the
-// renderer shows it, on its baseline and from its line start (a centred or right-aligned
+// Every line the renderer sets in Japanese, unless condensed below the font's smallest
+// width, goes in the printer's Japanese font, as the renderer shows it, on its baseline and from its line start (a centred or right-aligned
 // line: its block from the renderer's area).
 void checkJapaneseLines(const zplsim::Label& label, const render::LabelLayout& layout, const std::string& fontName) {
     for (const render::TextElement& element : layout.texts) {
         if (element.atDefault || !element.block.shaped || element.block.asciiOnly) continue;
         const bool inBlock = element.block.align != Align::Left;
         for (const render::TextLine& line : element.block.lines) {
+            if (!japaneseFontSize(line.shownText, element.block.fontSizeDots, line.widthDots)) continue;  // too narrow: a picture
             SCOPED_TRACE("field " + std::to_string(element.fieldNumber) + " line \"" + line.shownText + "\"");
             const render::DotRect start =
                 element.placement.toLabel({inBlock ? element.block.area.xDots : line.xDots, line.baselineDots, 0, 0});
@@ -434,7 +440,7 @@ std::string scannedForm(const render::EncodedSymbol& symbol) {
 }
 
 // The sample jobs' first labels (the second recalls what the first stored), without and
-// with a Japanese font in the printer: what the printer prints lies where the renderer
+// with a Japanese font in the printer (then one more): what the printer prints lies where the renderer
 // draws, dot for dot within a dot; text lines start on the renderer's baselines; every
 // barcode reads as its field's data.
 TEST(ZplLabels, SampleLabelsPrintWhereTheRendererDrawsThemAndEveryBarcodeReads) {
@@ -450,7 +456,8 @@ TEST(ZplLabels, SampleLabelsPrintWhereTheRendererDrawsThemAndEveryBarcodeReads) 
         std::vector<zplsim::Label> printed;
         zplsim::Decoder decoder(zplsim::DecoderEvents{[&](zplsim::Label label) { printed.push_back(std::move(label)); },
                                                        nullptr, nullptr, nullptr, nullptr, nullptr});
-        for (std::size_t number = 0; number < 2; ++number) {
+        const std::size_t labels = japaneseFont.empty() ? 2 : 3;  // CARD1's third has a name cut with "…"
+        for (std::size_t number = 0; number < labels; ++number) {
             SCOPED_TRACE(::testing::Message() << "label " << number + 1);
             const auto content = renderer.content(values[number]).value();
             decoder.feed(encoder->encodeIssue(LabelToPrint{format, values[number], 1, false, &content, &renderer}));
