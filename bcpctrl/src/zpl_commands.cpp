@@ -406,12 +406,17 @@ std::optional<std::string> barcodeField(const render::EncodedSymbol& symbol, con
 }
 
 std::string textField(const TextField& field) {
-    std::string font = "^A0" + std::string(1, orientation(field.rotationDeg)) + "," + std::to_string(field.heightDots);
-    if (field.widthDots > 0) font += "," + std::to_string(field.widthDots);
+    const bool named = !field.fontName.empty();
+    std::string font = (named ? "^A@" : "^A0") + std::string(1, orientation(field.rotationDeg)) + "," +
+                       std::to_string(field.heightDots);
+    if (field.widthDots > 0 || named) font += "," + std::to_string(field.widthDots);
+    if (named) font += "," + field.fontName;
     std::string block;
     if (field.blockWidthDots > 0) block = "^FB" + std::to_string(field.blockWidthDots) + ",,," + field.justification;
     return origin(field.origin) + font + block + fieldData(field.text) + "^FS";
 }
+
+bool shiftJisCovers(std::string_view utf8) { return shiftJis(utf8).has_value(); }
 
 std::string fieldData(std::string_view text) {
     std::string escaped;

@@ -29,6 +29,41 @@ constexpr std::array<int, 95> kBoldAdvances{
     333, 556, 611, 556, 611, 556, 333, 611, 611, 278, 278, 556, 278, 889, 611, 611,  // ` to o
     611, 611, 389, 556, 333, 611, 556, 778, 556, 556, 500, 389, 280, 389, 584};      // p to ~
 constexpr double kResidentWidthScale = 0.9;
+// A Japanese font sets full-width characters one em wide at a width equal to the height,
+// and half-width katakana (U+FF61 to U+FF9F) half an em; its ASCII is taken as the bold
+// face's above, at its own width.
+constexpr int kEm = 1000;
+constexpr char32_t kFirstHalfWidthKana = 0xFF61;
+constexpr char32_t kLastHalfWidthKana = 0xFF9F;
+
+// The height (the em) and the width that make a line of these advances (in thousandths of
+// the em at a width equal to the height) about `lineWidthDots` wide.
+std::optional<FontSize> fontSize(double advances, double emDots, int lineWidthDots) {
+    if (advances <= 0) return std::nullopt;
+    const FontSize size{static_cast<int>(std::lround(emDots)), static_cast<int>(std::floor(lineWidthDots * 1000.0 / advances))};
+    const auto fits = [](int dots) { return dots >= kSmallestFontDots && dots <= kLargestFontDots; };
+    if (!fits(size.heightDots) || !fits(size.widthDots)) return std::nullopt;
+    return size;
+}
+
+struct CodePoint {
+    char32_t value = 0;
+    std::size_t length = 0;  // 0: not a UTF-8 sequence
+};
+
+// The code point at the front of UTF-8 text (the renderer's texts are valid UTF-8).
+CodePoint nextCodePoint(std::string_view text) {
+    const auto lead = static_cast<unsigned char>(text[0]);
+    const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+    if (length == 0 || length > text.size()) return {};
+    char32_t value = length == 1 ? lead : lead & (0x7Fu >> length);
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto next = static_cast<unsigned char>(text[i]);
+        if ((next >> 6) != 0x2) return {};
+        value = (value << 6) | (next & 0x3Fu);
+    }
+    return {value, length};
+}
 
 struct Inked {
     render::Raster raster;
@@ -76,19 +111,37 @@ char justification(bcpctrl::Align align) {
 
 bool onlySpaces(std::string_view text) { return text.find_first_not_of(' ') == std::string_view::npos; }
 
-// The lines of a text block in the resident font: each on the renderer's baseline, from the
-// renderer's line start; centred and right-aligned lines in a one-line block as wide as
+// Which font a block's lines go in: the resident one, or a Japanese font in the printer.
+struct LineFont {
+    std::string name;  // empty: the resident font
+    std::optional<FontSize> (*size)(std::string_view line, double emDots, int lineWidthDots) = residentFontSize;
+};
+
+// Whether the font can show the block as the renderer does. The resident font has printable
+// ASCII only, and a line cut with "…" is not ASCII. A Japanese font covers Shift JIS and
+// takes a cut line as the renderer shows it; ASCII-only blocks stay with the resident font.
+bool fontShows(const LineFont& font, const render::TextBlock& block) {
+    if (block.lines.empty()) return false;
+    if (font.name.empty()) return block.asciiOnly && !block.clipped;
+    return !block.asciiOnly && std::all_of(block.lines.begin(), block.lines.end(), [](const render::TextLine& line) {
+        return shiftJisCovers(line.shownText);
+    });
+}
+
+// The lines of a text block in a font of the printer: each on the renderer's baseline, from
+// the renderer's line start; centred and right-aligned lines in a one-line block as wide as
 // the renderer's area, so that the printer centres or ends them where the renderer does.
 // Nothing when the font cannot show the block as the renderer does: characters it lacks,
-// text cut with "…", sizes below its smallest, or a backslash, which ^FB reads as an escape.
-std::optional<std::string> residentText(const render::Placement& placement, const render::TextBlock& block) {
-    if (!block.asciiOnly || block.clipped || block.lines.empty()) return std::nullopt;
+// sizes below its smallest, or a backslash, which ^FB reads as an escape.
+std::optional<std::string> textFields(const render::Placement& placement, const render::TextBlock& block,
+                                      const LineFont& font) {
+    if (!fontShows(font, block)) return std::nullopt;
     const bool inBlock = block.align != bcpctrl::Align::Left;
     std::string fields;
     for (const render::TextLine& line : block.lines) {
-        if (onlySpaces(line.text)) continue;
-        const auto size = residentFontSize(line.text, block.fontSizeDots, line.widthDots);
-        if (!size || (inBlock && line.text.find('\\') != std::string::npos)) return std::nullopt;
+        if (onlySpaces(line.shownText)) continue;
+        const auto size = font.size(line.shownText, block.fontSizeDots, line.widthDots);
+        if (!size || (inBlock && line.shownText.find('\\') != std::string::npos)) return std::nullopt;
         const DotRect start = placement.toLabel({inBlock ? block.area.xDots : line.xDots, line.baselineDots, 0, 0});
         TextField field;
         field.origin = {start.xDots, start.yDots, true};
@@ -97,10 +150,15 @@ std::optional<std::string> residentText(const render::Placement& placement, cons
         field.widthDots = size->widthDots;
         field.blockWidthDots = inBlock ? block.area.widthDots : 0;
         field.justification = justification(block.align);
-        field.text = line.text;
+        field.text = line.shownText;
+        field.fontName = font.name;
         fields += textField(field);
     }
     return fields;
+}
+
+std::optional<std::string> residentText(const render::Placement& placement, const render::TextBlock& block) {
+    return textFields(placement, block, LineFont{});
 }
 
 // EAN's guard bars reach down between the digits of the human-readable text: the parts
@@ -147,7 +205,10 @@ std::string jobNamePrefix() {
 
 class LayoutEncoder final : public LabelEncoder {
 public:
-    explicit LayoutEncoder(EncoderSettings settings) : settings_(settings), store_(settings.compression, jobNamePrefix()) {}
+    explicit LayoutEncoder(EncoderSettings settings)
+        : settings_(settings), store_(settings.compression, jobNamePrefix()) {
+        if (!settings_.japaneseFont.empty()) japaneseFont_ = LineFont{settings_.japaneseFont, japaneseFontSize};
+    }
 
     std::string encodeIssue(const LabelToPrint& label) override {
         const render::LabelLayout layout = label.renderer->layOut(*label.content, settings_.dotsPerInch);
@@ -158,8 +219,9 @@ public:
         }
         for (const render::TextElement& element : layout.texts) {
             if (element.atDefault || !element.block.shaped) continue;  // a caption, or empty
-            const auto resident = residentText(element.placement, element.block);
-            fields += resident ? *resident : fieldGraphic(label, layout, element.fieldNumber, element.placement.box, downloads);
+            auto text = residentText(element.placement, element.block);
+            if (!text && japaneseFont_) text = textFields(element.placement, element.block, *japaneseFont_);
+            fields += text ? *text : fieldGraphic(label, layout, element.fieldNumber, element.placement.box, downloads);
         }
         for (const render::BarcodeElement& element : layout.barcodes) {
             if (element.atDefault || !element.symbol) continue;
@@ -203,22 +265,33 @@ private:
 
     EncoderSettings settings_;
     GraphicStore store_;
+    std::optional<LineFont> japaneseFont_;
 };
 
 }  // namespace
 
-std::optional<ResidentFontSize> residentFontSize(std::string_view line, double emDots, int lineWidthDots) {
+std::optional<FontSize> residentFontSize(std::string_view line, double emDots, int lineWidthDots) {
     int advances = 0;
     for (const char c : line) {
         if (c < 0x20 || c > 0x7E) return std::nullopt;
         advances += kBoldAdvances[static_cast<std::size_t>(c - 0x20)];
     }
-    if (advances == 0) return std::nullopt;
-    const ResidentFontSize size{static_cast<int>(std::lround(emDots)),
-                                static_cast<int>(std::floor(lineWidthDots * 1000.0 / (advances * kResidentWidthScale)))};
-    const auto fits = [](int dots) { return dots >= kSmallestFontDots && dots <= kLargestFontDots; };
-    if (!fits(size.heightDots) || !fits(size.widthDots)) return std::nullopt;
-    return size;
+    return fontSize(advances * kResidentWidthScale, emDots, lineWidthDots);
+}
+
+std::optional<FontSize> japaneseFontSize(std::string_view line, double emDots, int lineWidthDots) {
+    int advances = 0;
+    for (std::size_t at = 0; at < line.size();) {
+        const auto [codePoint, length] = nextCodePoint(line.substr(at));
+        if (length == 0 || codePoint < 0x20 || codePoint == 0x7F) return std::nullopt;
+        at += length;
+        if (codePoint < 0x7F) {
+            advances += kBoldAdvances[codePoint - 0x20];
+        } else {
+            advances += codePoint >= kFirstHalfWidthKana && codePoint <= kLastHalfWidthKana ? kEm / 2 : kEm;
+        }
+    }
+    return fontSize(advances, emDots, lineWidthDots);
 }
 
 std::unique_ptr<LabelEncoder> makeLabelEncoder(EncoderSettings settings) { return std::make_unique<LayoutEncoder>(settings); }

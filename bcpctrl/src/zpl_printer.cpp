@@ -279,7 +279,7 @@ struct ZplEntry final : PrinterEntry {
         if (!link) return {resultCodeOf(ErrorNumber::PortCannotBeOpened), nullptr};
         return {kSuccess, std::make_unique<ZplPrinter>(std::move(*link), zpl::makeLabelEncoder(encoder), timing)};
     }
-    bool drawsLabels() const override { return true; }  // Japanese text goes as graphics
+    bool drawsLabels() const override { return true; }  // the renderer lays every label out
 
 private:
     std::optional<PrinterLink> openLink(const PortContext& port) const {
@@ -331,6 +331,20 @@ NetworkPrinter readNetwork(const Json& entry) {
     return network;
 }
 
+// "E:NAME.TTF": a drive of the printer (R, E, B or A), a colon and a file name of letters,
+// digits, "_", "-" and ".", so that the name cannot end or change the command it goes into.
+std::string readFontName(const Json& value) {
+    std::string name = readString(value);
+    const auto fileCharacter = [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '.';
+    };
+    if (name.size() < 3 || std::string_view("REBA").find(name[0]) == std::string_view::npos || name[1] != ':' ||
+        !std::all_of(name.begin() + 2, name.end(), fileCharacter)) {
+        throw JsonShapeError{};
+    }
+    return name;
+}
+
 void readMilliseconds(const Json& entry, std::string_view key, milliseconds& value, int lowest) {
     if (const Json* given = optionalMember(entry, key)) value = milliseconds(readBounded(*given, lowest, kLongestTimeoutMs));
 }
@@ -355,6 +369,7 @@ std::unique_ptr<const PrinterEntry> readZplEntry(const Json& entry) {
         zplEntry->encoder.compression = readChoice<zpl::GraphicCompression>(
             *graphics, {{"z64", zpl::GraphicCompression::Z64}, {"hex", zpl::GraphicCompression::Hex}});
     }
+    if (const Json* font = optionalMember(entry, "japaneseFont")) zplEntry->encoder.japaneseFont = readFontName(*font);
     readMilliseconds(entry, "writeTimeoutMs", zplEntry->timing.write, 1);
     readMilliseconds(entry, "statusTimeoutMs", zplEntry->timing.statusAnswer, 1);
     readMilliseconds(entry, "statusIntervalMs", zplEntry->timing.statusInterval, 0);

@@ -96,6 +96,24 @@ int alignedX(bcpctrl::Align align, double freeDots) {
     return 0;
 }
 
+// The characters a line shows: its own, or where the end was cut, those kept and "…" (the
+// ellipsis run stands for the characters it replaces).
+std::string shownText(const PangoLayoutLine* line, std::string_view text, const std::string& lineText) {
+    std::string shown;
+    bool cut = false;
+    for (const GSList* run = line->runs; run != nullptr; run = run->next) {
+        const PangoItem* item = static_cast<const PangoGlyphItem*>(run->data)->item;
+        if ((item->analysis.flags & PANGO_ANALYSIS_FLAG_IS_ELLIPSIS) != 0) {
+            shown += "…";
+            cut = true;
+        } else {
+            const auto start = std::min(static_cast<std::size_t>(item->offset), text.size());
+            shown += text.substr(start, std::min(static_cast<std::size_t>(item->length), text.size() - start));
+        }
+    }
+    return cut ? shown : lineText;
+}
+
 void describeLines(PangoLayout* layout, std::string_view text, TextBlock& block) {
     PangoLayoutIter* iter = pango_layout_get_iter(layout);
     do {
@@ -104,8 +122,10 @@ void describeLines(PangoLayout* layout, std::string_view text, TextBlock& block)
         pango_layout_iter_get_line_extents(iter, nullptr, &logical);
         const auto start = static_cast<std::size_t>(line->start_index);
         const std::size_t length = std::min(static_cast<std::size_t>(line->length), text.size() - std::min(start, text.size()));
+        std::string lineText(text.substr(std::min(start, text.size()), length));
+        std::string shown = shownText(line, text, lineText);
         block.lines.push_back(TextLine{
-            std::string(text.substr(std::min(start, text.size()), length)),
+            std::move(lineText), std::move(shown),
             block.origin.xDots + static_cast<int>(std::lround(toDots(logical.x) * block.condense)),
             block.origin.yDots + static_cast<int>(std::lround(toDots(pango_layout_iter_get_baseline(iter)))),
             static_cast<int>(std::lround(toDots(logical.width) * block.condense))});

@@ -74,6 +74,13 @@ TEST(PrinterList, MalformedListsAre1200) {
         {29, R"({"printers": {"P": {"type": "cups", "queue": ""}}})"},
         {30, R"({"printers": {"P": {"type": "cups", "queue": "Q", "server": "host:ipp"}}})"},
         {31, R"({"printers": {"P": {"type": "cups", "queue": "Q", "server": ""}}})"},
+        {32, R"({"printers": {"P": {"type": "zpl", "host": "h", "japaneseFont": "C:NAME.TTF"}}})"},
+        {33, R"({"printers": {"P": {"type": "zpl", "host": "h", "japaneseFont": "E:"}}})"},
+        {34, R"({"printers": {"P": {"type": "zpl", "host": "h", "japaneseFont": "NAME.TTF"}}})"},
+        {35, R"({"printers": {"P": {"type": "zpl", "host": "h", "japaneseFont": "E:A^FS.TTF"}}})"},
+        {36, R"({"printers": {"P": {"type": "zpl", "host": "h", "japaneseFont": "E:MY FONT.TTF"}}})"},
+        {37, R"({"printers": {"P": {"type": "zpl", "host": "h", "japaneseFont": "E:フォント.TTF"}}})"},
+        {38, R"({"printers": {"P": {"type": "zpl", "host": "h", "japaneseFont": true}}})"},
     };
     for (const auto& [row, text] : rows) {
         SCOPED_TRACE(row);
@@ -81,7 +88,7 @@ TEST(PrinterList, MalformedListsAre1200) {
     }
     EXPECT_TRUE(parsePrinterList("{}").ok());
     EXPECT_TRUE(parsePrinterList(R"({"printers": {"P": {"type": "zpl", "host": "h", "port": 9101, "dotsPerInch": 300,
-      "cutter": true, "graphics": "hex", "statusTimeoutMs": 500, "statusIntervalMs": 0, "connectTimeoutMs": 100},
+      "cutter": true, "graphics": "hex", "japaneseFont": "R:Ja_font-1.TTF", "statusTimeoutMs": 500, "statusIntervalMs": 0, "connectTimeoutMs": 100},
       "S": {"type": "zpl", "device": "/dev/ttyS0", "serial": "19200,N,8,1"}},
       "serialPorts": {"COM2": {"type": "zpl", "device": "/dev/ttyUSB0", "flowControl": "rtscts", "writeTimeoutMs": 1}}})")
                     .ok());

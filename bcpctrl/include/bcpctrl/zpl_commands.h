@@ -97,10 +97,16 @@ struct TextField {
     int widthDots = 0;        // 0: in proportion to the height
     int blockWidthDots = 0;   // above 0: a one-line ^FB block this wide (its other settings the defaults)...
     char justification = 'L';  // ...in which the line is set L, C or R
-    std::string text;         // ASCII, which the resident font has
+    std::string text;         // UTF-8: ASCII for the resident font, anything the named font has
+    std::string fontName{};   // empty: the resident font ^A0; else a font file in the printer ("E:NAME.TTF")
 };
-// ^FT, ^A0 and the text, in a ^FB block when it has one; see fieldData.
+// ^FT, ^A0 (or ^A@ with the font's name) and the text, in a ^FB block when it has one; see
+// fieldData.
 std::string textField(const TextField& field);
+
+// Whether every character of a UTF-8 text has a Shift JIS (CP932) code: the characters the
+// Japanese fonts label printers hold cover.
+bool shiftJisCovers(std::string_view utf8);
 
 // ^FD with the text; with ^FH before it, and the characters that would end or change the
 // field (^ ~ _ and control characters) written as _XX, when it has any.

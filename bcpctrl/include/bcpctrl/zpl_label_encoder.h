@@ -4,6 +4,8 @@
 //     their human-readable text where the renderer puts it;
 //   - text the resident font has (printable ASCII) in that font, on the renderer's baseline
 //     and in its line's width;
+//   - on a printer that holds a Japanese font named in its entry, text that font covers in
+//     it, placed and sized as the resident font's lines;
 //   - everything else (Japanese text) as the renderer's 1-bit graphics of that field;
 //   - what does not change between labels (static elements and captions) stored in the
 //     printer once a job and recalled, as are graphics of field texts that repeat.
@@ -23,6 +25,9 @@ struct EncoderSettings {
     int dotsPerInch = 203;
     GraphicCompression compression = GraphicCompression::Z64;
     bool printerHasCutter = false;
+    // A Japanese scalable font in the printer ("E:NAME.TTF"), for text lines it covers;
+    // empty: such text goes as graphics, which look exactly as the renderer draws them.
+    std::string japaneseFont{};
 };
 
 // One encoder lives for one job, from OpenPort to ClosePort, so that it can store
@@ -45,10 +50,14 @@ std::unique_ptr<LabelEncoder> makeLabelEncoder(EncoderSettings settings);
 // width makes the line about as wide (the font's own widths are estimated; a line comes out
 // a little short rather than long). Nothing when either is outside the font's 10 dots and
 // more.
-struct ResidentFontSize {
+struct FontSize {
     int heightDots = 0;
     int widthDots = 0;
 };
-std::optional<ResidentFontSize> residentFontSize(std::string_view line, double emDots, int lineWidthDots);
+std::optional<FontSize> residentFontSize(std::string_view line, double emDots, int lineWidthDots);
+// The same for a line of UTF-8 in a Japanese scalable font (^A@): full-width characters one
+// em wide at a width equal to the height, half-width katakana half an em, ASCII as estimated
+// above.
+std::optional<FontSize> japaneseFontSize(std::string_view line, double emDots, int lineWidthDots);
 
 }  // namespace bcpctrl::zpl

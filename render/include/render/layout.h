@@ -56,6 +56,7 @@ class ShapedText;  // the renderer's shaped glyphs, used by the paint step
 
 struct TextLine {
     std::string text;  // the characters of this line (when clipped, more than are shown)
+    std::string shownText;  // what it shows: `text`, or when cut, the characters kept and "…"
     int xDots = 0;     // left end, after condensing, in content coordinates
     int baselineDots = 0;
     int widthDots = 0;  // after condensing
