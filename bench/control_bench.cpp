@@ -14,6 +14,7 @@
 #include "bcpctrl/bcp_ctrl.h"
 #include "frame/issuing_form.h"
 #include "goods/goods_edition.h"
+#include "null_job_parts.h"
 
 namespace {
 
@@ -57,36 +58,8 @@ struct Folder {
     }
 };
 
-class NullControl : public frame::BcpControl {
-public:
-    void setPortSetting(const std::string&) override {}
-    void setUsePrinter(std::int16_t) override {}
-    frame::VbBool LoadFormat(std::string&, frame::ResultCode& r) override { return ok(r); }
-    frame::VbBool OpenPort(std::int16_t&, frame::ResultCode& r) override { return ok(r); }
-    frame::VbBool SetField(std::int16_t, std::string& text, frame::ResultCode& r) override {
-        benchmark::DoNotOptimize(text.data());
-        return ok(r);
-    }
-    frame::VbBool Issue(std::int16_t, std::int16_t, std::string&, frame::ResultCode& r) override { return ok(r); }
-    frame::VbBool ClosePort(frame::ResultCode& r) override { return ok(r); }
-    void connectOnStatus(OnStatusHandler) override {}
-    void deliverPendingEvents() override {}
-
-private:
-    static frame::VbBool ok(frame::ResultCode& result) {
-        result = 0;
-        return frame::kVbTrue;
-    }
-};
-
-class NullWindow : public frame::Window {
-public:
-    void setStatusText(const std::string& text) override { benchmark::DoNotOptimize(text.data()); }
-    void yieldToEvents() override {}
-    frame::MessageAnswer showMessage(const frame::MessageBox&) override { return frame::MessageAnswer::Ok; }
-    void hide() override {}
-    void unload() override {}
-};
+using bench_support::NullControl;
+using bench_support::NullWindow;
 
 double secondsOfJob(frame::BcpControl& control, const std::string& line, benchmark::State& state) {
     const auto start = Clock::now();

@@ -18,6 +18,7 @@
 #include "frame/field_reader.h"
 #include "frame/issuing_form.h"
 #include "goods/goods_edition.h"
+#include "null_job_parts.h"
 
 namespace {
 
@@ -26,36 +27,8 @@ namespace fs = std::filesystem;
 constexpr int kRecords = 30000;
 constexpr int kReceivingFields = 24;
 
-class NullControl : public frame::BcpControl {
-public:
-    void setPortSetting(const std::string&) override {}
-    void setUsePrinter(std::int16_t) override {}
-    frame::VbBool LoadFormat(std::string&, frame::ResultCode& r) override { return ok(r); }
-    frame::VbBool OpenPort(std::int16_t&, frame::ResultCode& r) override { return ok(r); }
-    frame::VbBool SetField(std::int16_t, std::string& text, frame::ResultCode& r) override {
-        benchmark::DoNotOptimize(text.data());
-        return ok(r);
-    }
-    frame::VbBool Issue(std::int16_t, std::int16_t, std::string&, frame::ResultCode& r) override { return ok(r); }
-    frame::VbBool ClosePort(frame::ResultCode& r) override { return ok(r); }
-    void connectOnStatus(OnStatusHandler) override {}
-    void deliverPendingEvents() override {}
-
-private:
-    static frame::VbBool ok(frame::ResultCode& result) {
-        result = 0;
-        return frame::kVbTrue;
-    }
-};
-
-class NullWindow : public frame::Window {
-public:
-    void setStatusText(const std::string& text) override { benchmark::DoNotOptimize(text.data()); }
-    void yieldToEvents() override {}
-    frame::MessageAnswer showMessage(const frame::MessageBox&) override { return frame::MessageAnswer::Ok; }
-    void hide() override {}
-    void unload() override {}
-};
+using bench_support::NullControl;
+using bench_support::NullWindow;
 
 // A receiving record in CP932: product names, JAN codes, quantities and dates.
 std::string receivingRecord(int number) {
