@@ -57,16 +57,7 @@ void ConsoleWindow::setStatusText(const std::string& text) { err_ << "status: " 
 
 // Ctrl+C since the last yield, once or more, is one press of the Stop button; a request to
 // end needs no confirmation.
-void ConsoleWindow::yieldToEvents() {
-    if (stopWithoutConfirmationRequested()) {
-        if (onStopWithoutConfirmation) onStopWithoutConfirmation();
-        return;
-    }
-    const std::sig_atomic_t seen = interruptCount();
-    if (seen == interruptsSeen_) return;
-    interruptsSeen_ = seen;
-    if (onStopClicked) onStopClicked();
-}
+void ConsoleWindow::yieldToEvents() { takeSignals(interruptsSeen_, onStopWithoutConfirmation, onStopClicked); }
 
 frame::MessageAnswer ConsoleWindow::showMessage(const frame::MessageBox& box) {
     err_ << "box: title=" << box.title << " icon=" << iconName(box.icon) << " buttons=" << buttonsName(box.buttons)

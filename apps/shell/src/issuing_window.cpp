@@ -104,16 +104,7 @@ void QtWindow::answerOpenBoxByDefault() {
     }
 }
 
-void QtWindow::takeSignals() {
-    if (stopWithoutConfirmationRequested()) {
-        if (onStopWithoutConfirmation) onStopWithoutConfirmation();
-        return;
-    }
-    const std::sig_atomic_t seen = interruptCount();
-    if (seen == interruptsSeen_) return;
-    interruptsSeen_ = seen;
-    if (widget_.onStopClicked) widget_.onStopClicked();
-}
+void QtWindow::takeSignals() { shell::takeSignals(interruptsSeen_, onStopWithoutConfirmation, widget_.onStopClicked); }
 
 void QtWindow::runModal() {
     if (unloaded_) return;

@@ -61,6 +61,18 @@ void installSignalHandlers() {
 
 std::sig_atomic_t interruptCount() { return interrupts; }
 bool stopWithoutConfirmationRequested() { return endRequested != 0; }
+
+void takeSignals(std::sig_atomic_t& interruptsSeen, const std::function<void()>& stopWithoutConfirmation,
+                 const std::function<void()>& stopClicked) {
+    if (stopWithoutConfirmationRequested()) {
+        if (stopWithoutConfirmation) stopWithoutConfirmation();
+        return;
+    }
+    const std::sig_atomic_t seen = interruptCount();
+    if (seen == interruptsSeen) return;
+    interruptsSeen = seen;
+    if (stopClicked) stopClicked();
+}
 int signalWakeDescriptor() { return wakeRead; }
 
 void drainSignalWake() {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <csignal>
+#include <functional>
 
 namespace shell {
 
@@ -17,6 +18,10 @@ void installSignalHandlers();
 
 std::sig_atomic_t interruptCount();  // SIGINTs so far
 bool stopWithoutConfirmationRequested();  // a SIGTERM or SIGHUP has arrived
+// What the signals since a window's last look ask of it: a Stop without confirmation wins;
+// Ctrl+C once or more since `interruptsSeen` is one press of the Stop button.
+void takeSignals(std::sig_atomic_t& interruptsSeen, const std::function<void()>& stopWithoutConfirmation,
+                 const std::function<void()>& stopClicked);
 // Readable after any of the signals above; drainSignalWake() empties it.
 int signalWakeDescriptor();
 void drainSignalWake();
