@@ -83,6 +83,14 @@ CommandLineParse parseCommandLine(std::string_view lineText, CommandLineForm for
     return args;
 }
 
+std::optional<std::string> portSettingFor(const CommandLineArgs& args, const Edition& edition) {
+    if (args.portKind == kDriverPortKind) {
+        return edition.fixedDriverSetting.empty() ? args.driver : std::string(edition.fixedDriverSetting);
+    }
+    if (args.portKind == kSerialPortKind) return std::string(kSerialPortSetting);
+    return std::nullopt;
+}
+
 const DataKind* findDataKind(std::string_view line, std::span<const DataKind> kinds) {
     const DataKind* found = nullptr;
     for (const DataKind& kind : kinds) {

@@ -13,10 +13,6 @@
 namespace frame {
 namespace {
 
-constexpr std::string_view kSerialPortSetting = "COM1:9600,E,8,1";
-constexpr std::string_view kDriverPort = "DRV";
-constexpr std::string_view kSerialPort = "COM";
-
 // A failure inside a step abandons that step only; the next step runs.
 template <typename Step>
 void ignoringFailure(Step&& step) noexcept {
@@ -48,8 +44,8 @@ std::string rejectionText(CommandLineForm form) {
 }
 
 std::int16_t portCodeFor(std::string_view portKind) {
-    if (portKind == kDriverPort) return kPortCodeDriver;
-    if (portKind == kSerialPort) return kPortCodeSerial;
+    if (portKind == kDriverPortKind) return kPortCodeDriver;
+    if (portKind == kSerialPortKind) return kPortCodeSerial;
     return kPortCodeUnknown;  // OpenPort gets 0 and the control answers for it
 }
 
@@ -75,12 +71,7 @@ bool IssuingForm::Form_Load(std::string_view commandLine) {
         state_.FieldCount = kind ? kind->fieldCount : edition_.fieldCountWithoutKind;
     }
     state_.PortKind = args.portKind;
-    if (state_.PortKind == kDriverPort) {
-        state_.PortSetting = edition_.fixedDriverSetting.empty() ? args.driver
-                                                                 : std::string(edition_.fixedDriverSetting);
-    } else if (state_.PortKind == kSerialPort) {
-        state_.PortSetting = kSerialPortSetting;
-    }
+    if (auto portSetting = portSettingFor(args, edition_)) state_.PortSetting = std::move(*portSetting);
     state_.StatusArrived = kVbFalse;
     state_.StopRequested = kVbFalse;
     state_.JobArgs[1] = args.format;
@@ -156,7 +147,7 @@ bool IssuingForm::IssueLabels() {
         showStatus(issuingText(state_.PrintedCount));
         doEvents();
         if (isTrue(state_.StopRequested)) return endJob(JobOutcome::Stopped);
-        if (state_.PortKind == kSerialPort && takeStatusArrived() && !CheckResult()) {
+        if (state_.PortKind == kSerialPortKind && takeStatusArrived() && !CheckResult()) {
             return endJob(JobOutcome::Failed);
         }
     }
@@ -167,7 +158,7 @@ bool IssuingForm::IssueLabels() {
 // and only while labels are unconfirmed; with the counters advanced together after every
 // record the condition never holds.
 bool IssuingForm::waitForConfirmations(std::int16_t portCode) {
-    if (state_.PortKind == kSerialPort && portCode == kPortCodeDriver) {
+    if (state_.PortKind == kSerialPortKind && portCode == kPortCodeDriver) {
         while (state_.PrintedCount < state_.IssuedCount) {
             doEvents();
             if (isTrue(state_.StopRequested)) return endJob(JobOutcome::Stopped);

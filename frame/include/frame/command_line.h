@@ -2,6 +2,7 @@
 // The "/"-separated command line of a print job.
 #pragma once
 
+#include <optional>
 #include <variant>
 #include <span>
 #include <string>
@@ -32,6 +33,14 @@ using CommandLineParse = std::variant<CommandLineArgs, CommandLineError>;
 
 // Positions and lengths count characters, not bytes.
 CommandLineParse parseCommandLine(std::string_view line, CommandLineForm form);
+
+inline constexpr std::string_view kDriverPortKind = "DRV";
+inline constexpr std::string_view kSerialPortKind = "COM";
+inline constexpr std::string_view kSerialPortSetting = "COM1:9600,E,8,1";
+
+// The port setting the control gets for a job: the driver on the line (or the edition's
+// own) for "DRV", the fixed serial setting for "COM", and none for any other port kind.
+std::optional<std::string> portSettingFor(const CommandLineArgs& args, const Edition& edition);
 
 // The last kind, in table order, whose keyword occurs anywhere in the line; nullptr if none.
 const DataKind* findDataKind(std::string_view line, std::span<const DataKind> kinds);
