@@ -26,6 +26,22 @@ FieldValues defaultValuesOf(const LabelFormat& format) {
     return values;
 }
 
+// A warm-up's texts: each text field's default or, when that is empty, a sample of what
+// labels mostly hold, so that every size and weight of the format is set up. Barcodes stay
+// empty: one that refused its text would leave the whole label undrawn.
+FieldValues warmUpValuesOf(const LabelFormat& format) {
+    FieldValues values = defaultValuesOf(format);
+    for (const LabelField& field : format.fields) {
+        std::string& text = values[field.number];
+        if (field.type == FieldType::Barcode) {
+            text.clear();
+        } else if (text.empty()) {
+            text = "0123456789 ABC 入荷ロット";
+        }
+    }
+    return values;
+}
+
 }  // namespace
 
 BcpCtrl::BcpCtrl(BcpCtrlOptions options)
@@ -39,11 +55,37 @@ std::shared_ptr<render::Fonts> BcpCtrl::fontsFor(const BcpCtrlOptions& options) 
     if (options.fonts) {
         return options.fonts;
     }
-    const bool draws = options.prepareFontsEarly && [this] {
-        const auto list = printerList();
-        return list.ok() && list.value().anyDrawsLabels();
-    }();
-    return draws ? render::Fonts::startLoading() : render::Fonts::loadWhenNeeded();
+    if (!options.prepareFontsEarly) {
+        return render::Fonts::loadWhenNeeded();
+    }
+    const auto list = printerList();
+    if (!list.ok() || !list.value().anyDrawsLabels()) {
+        return render::Fonts::loadWhenNeeded();
+    }
+    return render::Fonts::startLoading(warmUpFor(list.value()));
+}
+
+// Most of a first label's time goes to opening the fonts and shaping their glyphs at each
+// size, so the expected job's format is drawn once, at its printer's resolution, while
+// the window opens. A format or printer that is wrong is left for LoadFormat and OpenPort
+// to report.
+render::Fonts::WarmUp BcpCtrl::warmUpFor(const PrinterList& list) const {
+    if (!options_.expectedJob) return {};
+    const auto address = parsePortSetting(options_.expectedJob->portSetting);
+    const PrinterEntry* entry = address ? list.find(*address) : nullptr;
+    const int dotsPerInch = entry != nullptr ? entry->drawingDotsPerInch() : 0;
+    if (dotsPerInch == 0) return {};
+    auto file = resolveFormatFile(options_.expectedJob->formatName, systemDirectory(),
+                                  driveTableOf(options_.environment));
+    if (!file.ok()) return {};
+    return [file = std::move(file.value()), dotsPerInch](const std::shared_ptr<render::Fonts>& fonts) {
+        const auto format = readLabelFormatFile(file);
+        if (!format.ok() || findLayoutError(format.value())) return;
+        auto renderer = render::LabelRenderer::create(format.value(), fonts);
+        if (!renderer.ok()) return;
+        const auto content = renderer.value().content(warmUpValuesOf(format.value()));
+        if (content.ok()) static_cast<void>(renderer.value().paint(renderer.value().layOut(content.value(), dotsPerInch)));
+    };
 }
 
 void BcpCtrl::setPortSetting(const std::string& portSetting) {

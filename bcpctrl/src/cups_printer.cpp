@@ -56,7 +56,8 @@ struct CupsEntry final : PrinterEntry {
     std::size_t heldInMemoryBytes = cups::kHeldInMemoryBytes;
 
     PortOpening open(const PortContext& port) const override;
-    bool drawsLabels() const override { return true; }
+    // The queue tells its resolution when the port opens; most label printers have this one.
+    int drawingDotsPerInch() const override { return render::kDefaultDotsPerInch; }
 };
 
 // One job of ours that the queue has not finished.

@@ -15,7 +15,7 @@ struct ImageEntry final : PrinterEntry {
     int dotsPerInch = render::kDefaultDotsPerInch;
 
     PortOpening open(const PortContext& port) const override;
-    bool drawsLabels() const override { return true; }
+    int drawingDotsPerInch() const override { return dotsPerInch; }
 };
 
 class ImagePrinter final : public Printer {

@@ -16,7 +16,7 @@ struct PdfEntry final : PrinterEntry {
     int dotsPerInch = render::kDefaultDotsPerInch;  // bars fall on whole dots of this resolution
 
     PortOpening open(const PortContext& port) const override;
-    bool drawsLabels() const override { return true; }
+    int drawingDotsPerInch() const override { return dotsPerInch; }
 };
 
 class PdfPrinter final : public Printer {

@@ -100,7 +100,7 @@ const PrinterEntry* PrinterList::find(const PortAddress& address) const {
 }
 
 bool PrinterList::anyDrawsLabels() const {
-    const auto draws = [](const auto& named) { return named.second->drawsLabels(); };
+    const auto draws = [](const auto& named) { return named.second->drawingDotsPerInch() != 0; };
     return std::any_of(printers.begin(), printers.end(), draws) ||
            std::any_of(serialPorts.begin(), serialPorts.end(), draws);
 }

@@ -279,7 +279,7 @@ struct ZplEntry final : PrinterEntry {
         if (!link) return {resultCodeOf(ErrorNumber::PortCannotBeOpened), nullptr};
         return {kSuccess, std::make_unique<ZplPrinter>(std::move(*link), zpl::makeLabelEncoder(encoder), timing)};
     }
-    bool drawsLabels() const override { return true; }  // the renderer lays every label out
+    int drawingDotsPerInch() const override { return encoder.dotsPerInch; }  // the renderer lays every label out
 
 private:
     std::optional<PrinterLink> openLink(const PortContext& port) const {

@@ -12,8 +12,10 @@ inline constexpr const char* kDefaultFontFamily = "Noto Sans CJK JP";
 
 class FontSession {
 public:
-    // Opens the default family, regular and bold, so the first label finds them ready.
     FontSession();
+
+    // Opens the default family, regular and bold, so that a first label finds them ready.
+    void openDefaultFaces();
 
     PangoContext* context() const { return context_.get(); }
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "render/fonts.h"
 
+#include <fontconfig/fontconfig.h>
+
 #include "font_session.h"
 
 namespace render {
@@ -32,13 +34,37 @@ FontSession::FontSession()
     : fontMap_(pango_cairo_font_map_new()), context_(pango_font_map_create_context(fontMap_.get())) {
     const FontOptionsHandle options = shapingOptions();
     pango_cairo_context_set_font_options(context_.get(), options.get());
+}
+
+void FontSession::openDefaultFaces() {
     openFace(context_.get(), false);
     openFace(context_.get(), true);
 }
 
-std::shared_ptr<Fonts> Fonts::startLoading() {
+// Qt reads the same font configuration for a window's texts. Two threads that read it at
+// once each read all of it, so it is read here, before the caller's window is shown.
+std::shared_ptr<Fonts> Fonts::startLoading(WarmUp warmUp) {
+    FcInit();
     std::shared_ptr<Fonts> fonts(new Fonts());
-    fonts->loading_ = std::async(std::launch::async, [] { return std::make_unique<FontSession>(); });
+    fonts->loading_ = std::async(std::launch::async, [warmUp = std::move(warmUp)] {
+        auto session = std::make_unique<FontSession>();
+        try {
+            if (warmUp) {
+                warmUp(borrowing(*session));
+            } else {
+                session->openDefaultFaces();
+            }
+        } catch (...) {
+            // Only time is lost: the first label sets up what the warm-up did not.
+        }
+        return session;
+    });
+    return fonts;
+}
+
+std::shared_ptr<Fonts> Fonts::borrowing(FontSession& session) {
+    std::shared_ptr<Fonts> fonts(new Fonts());
+    fonts->borrowed_ = &session;
     return fonts;
 }
 
@@ -47,6 +73,7 @@ std::shared_ptr<Fonts> Fonts::loadWhenNeeded() { return std::shared_ptr<Fonts>(n
 Fonts::~Fonts() = default;
 
 FontSession& Fonts::session() {
+    if (borrowed_ != nullptr) return *borrowed_;
     if (!session_) {
         session_ = loading_.valid() ? loading_.get() : std::make_unique<FontSession>();
     }

@@ -24,6 +24,13 @@ namespace bcpctrl {
 
 inline constexpr const char* kDefaultSystemPath = "C:\\BcpCtrl";
 
+// The job a program is about to run, known from its command line before the control is
+// asked for anything: LoadFormat's argument and the port setting.
+struct ExpectedJob {
+    std::string formatName;
+    std::string portSetting;
+};
+
 struct BcpCtrlOptions {
     // The control's folder as the calling programs knew it; see docs/bcpctrl.md for how it
     // maps to a directory here.
@@ -39,6 +46,9 @@ struct BcpCtrlOptions {
     // program's window has opened, if the printer list has a destination that draws;
     // otherwise at the first label drawn.
     bool prepareFontsEarly = false;
+    // With prepareFontsEarly: the fonts are then also set up for this job's first label, by
+    // drawing its format with the default texts at its printer's resolution.
+    std::optional<ExpectedJob> expectedJob;
 };
 
 class BcpCtrl final : public frame::BcpControl {
@@ -72,6 +82,7 @@ private:
     frame::ResultCode closePort();
 
     std::shared_ptr<render::Fonts> fontsFor(const BcpCtrlOptions& options) const;
+    render::Fonts::WarmUp warmUpFor(const PrinterList& list) const;
     Outcome<std::filesystem::path> systemDirectory() const;
     Outcome<PrinterList> printerList() const;
     std::unique_ptr<const PrinterEntry> unlistedCupsQueue(const PortAddress& address,

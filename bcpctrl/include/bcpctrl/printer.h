@@ -96,9 +96,10 @@ public:
     virtual PortOpening open(const PortContext& port) const = 0;
     // The answer LoadFormat gives in place of loading, for entries that play one.
     virtual std::optional<frame::ResultCode> simulatedLoadFormatAnswer() const { return std::nullopt; }
-    // Whether this destination draws its labels (pictures, PDF, raster), so that a
-    // program may set the fonts up while its window opens.
-    virtual bool drawsLabels() const { return false; }
+    // The resolution this destination draws its labels at (pictures, PDF, raster), or 0
+    // when it draws none, so that a program may set the fonts of its first label up while
+    // its window opens.
+    virtual int drawingDotsPerInch() const { return 0; }
 };
 
 }  // namespace bcpctrl

@@ -56,7 +56,7 @@ struct VirtualEntry final : PrinterEntry {
     std::optional<frame::ResultCode> simulatedLoadFormatAnswer() const override {
         return simulation.loadFormatAnswer;
     }
-    bool drawsLabels() const override { return !images.empty(); }
+    int drawingDotsPerInch() const override { return images.empty() ? 0 : dotsPerInch; }
 };
 
 // {"label":n,"copies":c,"cut":false,"fields":{"1":"text",...}}: n is the number of the

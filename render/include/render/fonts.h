@@ -3,6 +3,7 @@
 // shared by the formats it loads.
 #pragma once
 
+#include <functional>
 #include <future>
 #include <memory>
 
@@ -12,9 +13,13 @@ class FontSession;  // the pango font map and context, used by the renderer's ow
 
 class Fonts {
 public:
-    // Sets the fonts up on a worker thread, so that a program's window opens meanwhile;
-    // the first label waits for it.
-    static std::shared_ptr<Fonts> startLoading();
+    // Draws something through fonts that are being set up, on the thread that sets them up.
+    using WarmUp = std::function<void(const std::shared_ptr<Fonts>&)>;
+
+    // Reads the font configuration on the calling thread, then sets the fonts up on a
+    // worker thread, so that a program's window opens meanwhile: through `warmUp` when
+    // given, else by opening the default family. The first label waits for it.
+    static std::shared_ptr<Fonts> startLoading(WarmUp warmUp = {});
     // Sets them up on the calling thread when first asked for.
     static std::shared_ptr<Fonts> loadWhenNeeded();
 
@@ -26,9 +31,12 @@ public:
 
 private:
     Fonts() = default;
+    // Fonts for a warm-up: the session that is being set up, not owned.
+    static std::shared_ptr<Fonts> borrowing(FontSession& session);
 
     std::future<std::unique_ptr<FontSession>> loading_;
     std::unique_ptr<FontSession> session_;
+    FontSession* borrowed_ = nullptr;
 };
 
 }  // namespace render
