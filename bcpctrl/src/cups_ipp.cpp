@@ -137,9 +137,9 @@ void Connection::drop() { http_.reset(); }
 
 QueueAddress queueAddress(const std::string& name) {
     char uri[HTTP_MAX_URI];
-    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0, "/printers/%s",
-                     name.c_str());
-    return {name, uri, "/printers/" + name};
+    std::string resource = "/printers/" + name;
+    httpAssembleURI(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0, resource.c_str());
+    return {name, uri, std::move(resource)};
 }
 
 IppMessage newRequest(ipp_op_t operation, const QueueAddress& queue) {
