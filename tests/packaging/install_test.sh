@@ -15,7 +15,10 @@ lintian --fail-on error "$deb" || fail "lintian reports an error"
 
 dpkg-deb -e "$deb" "$work/control"
 grep -qx /etc/BcpCtrl/printers.json "$work/control/conffiles" || fail "printers.json is not a conffile"
-dpkg-deb -f "$deb" Depends | grep -q libqt6core6 || fail "no library dependencies from dpkg-shlibdeps"
+depends=$(dpkg-deb -f "$deb" Depends)
+for library in libqt6core6 libcairo2 libcups2; do  # the programs, the control's shared object, libcups opened by it
+    echo "$depends" | grep -q "$library" || fail "Depends lacks $library"
+done
 
 root=$work/root
 dpkg -x "$deb" "$root"

@@ -15,11 +15,12 @@
 #include <iostream>
 #include <memory>
 #include <span>
+#include <variant>
 
-#include "bcpctrl/bcp_ctrl.h"
 #include "frame/command_line.h"
 #include "frame/texts.h"
 #include "shell/console_window.h"
+#include "shell/control_loading.h"
 #include "shell/display_choice.h"
 #include "shell/issuing_window.h"
 #include "shell/process_signals.h"
@@ -50,14 +51,15 @@ void openStandardDescriptors() {
     }
 }
 
-std::unique_ptr<bcpctrl::BcpCtrl> createControl() {
-    try {
-        bcpctrl::BcpCtrlOptions options;
-        options.prepareFontsEarly = true;  // while the window opens
-        return std::make_unique<bcpctrl::BcpCtrl>(std::move(options));
-    } catch (...) {
-        return nullptr;
-    }
+// The format and printer a command line names, so that the control can have the fonts of
+// the first label ready when the window has opened; nothing when the line is unusable.
+std::optional<JobToPrepare> jobToPrepare(const frame::Edition& edition, const std::string& commandLine) {
+    const frame::CommandLineParse parsed = frame::parseCommandLine(commandLine, edition.commandLine);
+    const auto* args = std::get_if<frame::CommandLineArgs>(&parsed);
+    if (args == nullptr) return std::nullopt;
+    auto portSetting = frame::portSettingFor(*args, edition);
+    if (!portSetting) return std::nullopt;
+    return JobToPrepare{args->format, std::move(*portSetting)};
 }
 
 void reportNoControl(frame::Window& window) {
@@ -68,7 +70,7 @@ void reportNoControl(frame::Window& window) {
 // The same job in either place: load the command line, then let `show` run the job (the
 // window runs it on activation, the console at once).
 template <typename Connect, typename Show>
-int runJob(const frame::Edition& edition, frame::Window& window, bcpctrl::BcpCtrl* control,
+int runJob(const frame::Edition& edition, frame::Window& window, frame::BcpControl* control,
            const std::string& commandLine, Connect connect, Show show) {
     if (control == nullptr) {
         reportNoControl(window);
@@ -82,7 +84,7 @@ int runJob(const frame::Edition& edition, frame::Window& window, bcpctrl::BcpCtr
 
 int runConsole(const frame::Edition& edition, const std::string& commandLine) {
     ConsoleWindow window(std::cerr, STDIN_FILENO);
-    const auto control = createControl();
+    const auto control = ControlLoading(jobToPrepare(edition, commandLine)).take();
     return runJob(
         edition, window, control.get(), commandLine,
         [&window](frame::IssuingForm& form) {
@@ -94,13 +96,16 @@ int runConsole(const frame::Edition& edition, const std::string& commandLine) {
 
 int runWindowed(const frame::Edition& edition, std::string_view windowName, const std::string& commandLine,
                 char* programName) {
-    // The control first: it sets its fonts up while Qt starts and the window opens.
-    const auto control = createControl();
+    // The control first: it loads and sets its fonts up while Qt starts.
+    ControlLoading loading(jobToPrepare(edition, commandLine));
     // Qt sees only the program name: job arguments are never taken for Qt options.
     int qtArgc = 1;
     char* qtArgv[] = {programName, nullptr};
     QApplication application(qtArgc, qtArgv);
     QApplication::setQuitOnLastWindowClosed(false);
+    // Before any widget asks Qt for a font: the control reads the font configuration as
+    // it starts, and Qt then finds it read instead of reading it a second time at once.
+    const auto control = loading.take();
     // Qt's own texts in Japanese, from the installed Qt's translations (package
     // qt6-translations-l10n); the window's captions and buttons are its own and need none.
     QTranslator qtTexts;
