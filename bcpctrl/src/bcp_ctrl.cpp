@@ -36,7 +36,7 @@ FieldValues warmUpValuesOf(const LabelFormat& format) {
         if (field.type == FieldType::Barcode) {
             text.clear();
         } else if (text.empty()) {
-            text = "0123456789 ABC 入荷ロット";
+            text = "0123456789";
         }
     }
     return values;

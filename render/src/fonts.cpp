@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "render/fonts.h"
 
-#include <fontconfig/fontconfig.h>
-
 #include "font_session.h"
 
 namespace render {
@@ -41,10 +39,7 @@ void FontSession::openDefaultFaces() {
     openFace(context_.get(), true);
 }
 
-// Qt reads the same font configuration for a window's texts. Two threads that read it at
-// once each read all of it, so it is read here, before the caller's window is shown.
 std::shared_ptr<Fonts> Fonts::startLoading(WarmUp warmUp) {
-    FcInit();
     std::shared_ptr<Fonts> fonts(new Fonts());
     fonts->loading_ = std::async(std::launch::async, [warmUp = std::move(warmUp)] {
         auto session = std::make_unique<FontSession>();

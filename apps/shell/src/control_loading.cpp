@@ -2,6 +2,7 @@
 #include "shell/control_loading.h"
 
 #include <dlfcn.h>
+#include <fontconfig/fontconfig.h>
 
 #include <filesystem>
 #include <iostream>
@@ -24,6 +25,10 @@ std::unique_ptr<frame::BcpControl> loadControl(const std::optional<JobToPrepare>
     // Never closed: the control's threads and objects live until the program exits.
     void* const library = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     void* const create = library != nullptr ? ::dlsym(library, bcpctrl::module::kCreateName) : nullptr;
+    // Qt and the control's renderer read the same font configuration, Qt for the window's
+    // texts. Read here, it is ready for both before the window is shown: two threads that
+    // read it at the same time would each read all of it.
+    FcInit();
     if (create == nullptr) {
         const char* const why = ::dlerror();
         std::cerr << "label-printer control " << path.string() << ": " << (why ? why : "cannot be loaded") << std::endl;

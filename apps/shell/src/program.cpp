@@ -103,8 +103,7 @@ int runWindowed(const frame::Edition& edition, std::string_view windowName, cons
     char* qtArgv[] = {programName, nullptr};
     QApplication application(qtArgc, qtArgv);
     QApplication::setQuitOnLastWindowClosed(false);
-    // Before any widget asks Qt for a font: the control reads the font configuration as
-    // it starts, and Qt then finds it read instead of reading it a second time at once.
+    // Before any widget asks Qt for a font, so that Qt finds the font configuration read.
     const auto control = loading.take();
     // Qt's own texts in Japanese, from the installed Qt's translations (package
     // qt6-translations-l10n); the window's captions and buttons are its own and need none.

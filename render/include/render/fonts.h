@@ -16,9 +16,9 @@ public:
     // Draws something through fonts that are being set up, on the thread that sets them up.
     using WarmUp = std::function<void(const std::shared_ptr<Fonts>&)>;
 
-    // Reads the font configuration on the calling thread, then sets the fonts up on a
-    // worker thread, so that a program's window opens meanwhile: through `warmUp` when
-    // given, else by opening the default family. The first label waits for it.
+    // Sets the fonts up on a worker thread, so that a program's window opens meanwhile:
+    // through `warmUp` when given, else by opening the default family. The first label
+    // waits for it.
     static std::shared_ptr<Fonts> startLoading(WarmUp warmUp = {});
     // Sets them up on the calling thread when first asked for.
     static std::shared_ptr<Fonts> loadWhenNeeded();

@@ -24,8 +24,8 @@ class ControlLoading {
 public:
     explicit ControlLoading(std::optional<JobToPrepare> job);
 
-    // Waits for the control; nullptr when it cannot be loaded or made, after a line on
-    // standard error that says why. Once only.
+    // Waits for the control, with the font configuration read; nullptr when the control
+    // cannot be loaded or made, after a line on standard error that says why. Once only.
     std::unique_ptr<frame::BcpControl> take();
 
 private:
