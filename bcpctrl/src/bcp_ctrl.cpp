@@ -26,9 +26,9 @@ FieldValues defaultValuesOf(const LabelFormat& format) {
     return values;
 }
 
-// A warm-up's texts: each text field's default or, when that is empty, a sample of what
-// labels mostly hold, so that every size and weight of the format is set up. Barcodes stay
-// empty: one that refused its text would leave the whole label undrawn.
+// A warm-up's texts: each text field's default or, when that is empty, the digits, so that
+// every size and weight of the format is set up. Barcodes stay empty: one that refused its
+// text would leave the whole label undrawn.
 FieldValues warmUpValuesOf(const LabelFormat& format) {
     FieldValues values = defaultValuesOf(format);
     for (const LabelField& field : format.fields) {
