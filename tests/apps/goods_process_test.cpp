@@ -214,6 +214,19 @@ TEST_F(GoodsProcess, SigtermAndSighupStopTheJobWithoutConfirmationAndCloseThePor
     }
 }
 
+TEST_F(GoodsProcess, AProgramWithoutItsControlSaysSoAndIssuesNothing) {
+    // The program alone in a bin/ of its own: the control's shared object is not beside it.
+    const std::filesystem::path lonely = folder / "bin" / kProgram;
+    std::filesystem::create_directories(lonely.parent_path());
+    std::filesystem::copy_file(testing_support::programPath(kProgram), lonely);
+    const auto result = run(kProgram, {"/LABEL1 /" + sampleData("NYUKA.DAT") + " /DRV " + kDriver}, {}, false,
+                            [&](ProcessRequest& request) { request.argv[0] = lonely.string(); });
+    EXPECT_EQ(result.exitStatus, kFailed);
+    EXPECT_EQ(boxes(result), (std::vector<std::string>{box("ラベルプリンタコントロールを作成できませんでした。発行を中止します。")}));
+    EXPECT_NE(::testing::PrintToString(result.errorLines).find("bcpctrl.so"), std::string::npos);
+    EXPECT_TRUE(labels().empty());
+}
+
 TEST_F(GoodsProcess, AFailureInsideTheLoopIsReportedAndThePortClosed) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "the address sanitizer reserves more address space than the limit that makes this job fail";
