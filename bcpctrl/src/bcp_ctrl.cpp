@@ -84,7 +84,8 @@ render::Fonts::WarmUp BcpCtrl::warmUpFor(const PrinterList& list) const {
         auto renderer = render::LabelRenderer::create(format.value(), fonts);
         if (!renderer.ok()) return;
         const auto content = renderer.value().content(warmUpValuesOf(format.value()));
-        if (content.ok()) static_cast<void>(renderer.value().paint(renderer.value().layOut(content.value(), dotsPerInch)));
+        if (!content.ok()) return;
+        static_cast<void>(renderer.value().paint(renderer.value().layOut(content.value(), dotsPerInch)));
     };
 }
 

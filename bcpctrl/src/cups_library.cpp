@@ -113,8 +113,8 @@ CUPS_FUNCTION(const char*, ippGetString, (ipp_attribute_t* attr, int element, co
 CUPS_FUNCTION(ppd_file_t*, ppdOpenFd, (int fd), (fd), nullptr)
 CUPS_PROCEDURE(ppdClose, (ppd_file_t* ppd), (ppd))
 CUPS_PROCEDURE(ppdMarkDefaults, (ppd_file_t* ppd), (ppd))
-CUPS_FUNCTION(ppd_attr_t*, ppdFindAttr, (ppd_file_t* ppd, const char* name, const char* specifier), (ppd, name, specifier),
-              nullptr)
+CUPS_FUNCTION(ppd_attr_t*, ppdFindAttr, (ppd_file_t* ppd, const char* name, const char* specifier),
+              (ppd, name, specifier), nullptr)
 CUPS_FUNCTION(ppd_attr_t*, ppdFindNextAttr, (ppd_file_t* ppd, const char* name, const char* specifier),
               (ppd, name, specifier), nullptr)
 CUPS_FUNCTION(int, pwgFormatSizeName,
