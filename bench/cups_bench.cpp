@@ -76,7 +76,7 @@ Bench& bench() {
 // A port open on the queue with one sample job's format; its records are issued in turn.
 struct Port {
     Port(const Bench& b, const testing_support::SampleJob& job) : control(b.options()) {
-        const bcpctrl::LabelFormat format = testing_support::sampleFormat(job);
+        const labelformat::LabelFormat format = testing_support::sampleFormat(job);
         records = testing_support::sampleLabels(job, format);
         control.setUsePrinter(format.usePrinter);
         control.setPortSetting("DRV:Zebra");
@@ -95,7 +95,7 @@ struct Port {
     ~Port() { control.ClosePort(result); }
 
     bcpctrl::BcpCtrl control;
-    std::vector<bcpctrl::FieldValues> records;
+    std::vector<labelformat::FieldValues> records;
     std::size_t next = 0;
     frame::ResultCode result = 0;
     std::string status;

@@ -30,8 +30,8 @@ constexpr double kLabelProgramMbPerLabel = 0.6;
 
 struct Label1Job {
     testing_support::SampleJob job = testing_support::sampleJobs()[0];
-    bcpctrl::LabelFormat format = testing_support::sampleFormat(job);
-    std::vector<bcpctrl::FieldValues> labels = testing_support::sampleLabels(job, format);
+    labelformat::LabelFormat format = testing_support::sampleFormat(job);
+    std::vector<labelformat::FieldValues> labels = testing_support::sampleLabels(job, format);
     render::LabelRenderer renderer = std::move(render::LabelRenderer::create(format, render::Fonts::loadWhenNeeded()).value());
 
     render::LabelLayout layout(std::size_t index) {

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "bcpctrl/zpl_label_encoder.h"
+#include "zpl/label_encoder.h"
 #include "render/label_renderer.h"
 #include "sample_jobs.h"
 
@@ -27,14 +27,14 @@ constexpr std::size_t kStatusQueryBytes = 3;  // ~HS after every label
 double secondsAt9600(double bytes) { return bytes * kBitsPerByteAt8E1 / kBaudRate; }
 
 struct SampleJob {
-    bcpctrl::LabelFormat format;
-    std::vector<bcpctrl::FieldValues> labels;
+    labelformat::LabelFormat format;
+    std::vector<labelformat::FieldValues> labels;
     render::LabelRenderer renderer;
     std::vector<render::LabelContent> contents;
 };
 
 SampleJob loadJob(const testing_support::SampleJob& sample) {
-    bcpctrl::LabelFormat format = testing_support::sampleFormat(sample);
+    labelformat::LabelFormat format = testing_support::sampleFormat(sample);
     auto labels = testing_support::sampleLabels(sample, format);
     auto renderer = std::move(render::LabelRenderer::create(format, render::Fonts::loadWhenNeeded()).value());
     std::vector<render::LabelContent> contents;
@@ -61,13 +61,12 @@ std::size_t graphicBytes(const std::string& zpl) {
 }
 
 // One job from OpenPort to ClosePort: the bytes of each label.
-std::vector<LabelBytes> encodeJob(SampleJob& job, bcpctrl::zpl::GraphicCompression compression,
+std::vector<LabelBytes> encodeJob(SampleJob& job, zpl::GraphicCompression compression,
                                   const std::string& japaneseFont) {
-    const auto encoder = bcpctrl::zpl::makeLabelEncoder({kDotsPerInch, compression, false, japaneseFont});
+    const auto encoder = zpl::makeLabelEncoder({kDotsPerInch, compression, false, japaneseFont});
     std::vector<LabelBytes> bytes;
     for (std::size_t i = 0; i < job.labels.size(); ++i) {
-        const bcpctrl::LabelToPrint label{job.format, job.labels[i], 1, false, &job.contents[i], &job.renderer};
-        const std::string zpl = encoder->encodeIssue(label);
+        const std::string zpl = encoder->encodeIssue({job.renderer, job.contents[i], 1, false});
         bytes.push_back({zpl.size() + kStatusQueryBytes, graphicBytes(zpl)});
     }
     benchmark::DoNotOptimize(encoder->endOfJob());
@@ -75,7 +74,7 @@ std::vector<LabelBytes> encodeJob(SampleJob& job, bcpctrl::zpl::GraphicCompressi
 }
 
 void SampleJobOnZpl(benchmark::State& state, const testing_support::SampleJob& sample,
-                    bcpctrl::zpl::GraphicCompression compression, const std::string& japaneseFont) {
+                    zpl::GraphicCompression compression, const std::string& japaneseFont) {
     SampleJob job = loadJob(sample);
     std::vector<LabelBytes> bytes = encodeJob(job, compression, japaneseFont);  // fonts set up
     for (auto _ : state) {
@@ -107,13 +106,13 @@ void SampleJobOnZpl(benchmark::State& state, const testing_support::SampleJob& s
 void registerJobs() {
     for (const testing_support::SampleJob& sample : testing_support::sampleJobs()) {
         benchmark::RegisterBenchmark(("Z64/" + sample.format).c_str(), SampleJobOnZpl, sample,
-                                     bcpctrl::zpl::GraphicCompression::Z64, std::string())
+                                     zpl::GraphicCompression::Z64, std::string())
             ->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark(("Hex/" + sample.format).c_str(), SampleJobOnZpl, sample,
-                                     bcpctrl::zpl::GraphicCompression::Hex, std::string())
+                                     zpl::GraphicCompression::Hex, std::string())
             ->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark(("Z64+font/" + sample.format).c_str(), SampleJobOnZpl, sample,
-                                     bcpctrl::zpl::GraphicCompression::Z64, std::string("E:NAME.TTF"))
+                                     zpl::GraphicCompression::Z64, std::string("E:NAME.TTF"))
             ->Unit(benchmark::kMillisecond);
     }
 }

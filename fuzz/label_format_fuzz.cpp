@@ -4,8 +4,8 @@
 // would write it.
 #include <nlohmann/json.hpp>
 
-#include "bcpctrl/label_format.h"
-#include "bcpctrl/virtual_printer.h"
+#include "labelformat/label_format.h"
+#include "printers/files/label_line.h"
 #include "fuzz_check.h"
 
 namespace {
@@ -22,20 +22,20 @@ std::string libraryLine(int labelNumber, const std::map<std::int16_t, std::strin
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const auto format = bcpctrl::parseLabelFormat(fuzzing::textOf(data, size));
+    const auto format = labelformat::parseLabelFormat(fuzzing::textOf(data, size));
     if (!format.ok()) {
-        FUZZ_CHECK(format.error() == bcpctrl::ErrorNumber::FormatUnreadable);
+        FUZZ_CHECK(format.error() == labelformat::ErrorNumber::FormatUnreadable);
         return 0;
     }
-    const bcpctrl::LabelFormat& read = format.value();
-    const auto layout = bcpctrl::findLayoutError(read);
-    FUZZ_CHECK(!layout || *layout == bcpctrl::ErrorNumber::FormatLayoutError);
+    const labelformat::LabelFormat& read = format.value();
+    const auto layout = labelformat::findLayoutError(read);
+    FUZZ_CHECK(!layout || *layout == labelformat::ErrorNumber::FormatLayoutError);
     std::map<std::int16_t, std::string> values;
-    for (const bcpctrl::LabelField& field : read.fields) {
-        const bcpctrl::LabelField* found = read.findField(field.number);
+    for (const labelformat::LabelField& field : read.fields) {
+        const labelformat::LabelField* found = read.findField(field.number);
         FUZZ_CHECK(found != nullptr && found->number == field.number);
         values.emplace(field.number, field.defaultText);
     }
-    FUZZ_CHECK(bcpctrl::labelLine(1, 1, false, values) == libraryLine(1, values));
+    FUZZ_CHECK(bcpctrl::printers::files::labelLine(1, 1, false, values) == libraryLine(1, values));
     return 0;
 }

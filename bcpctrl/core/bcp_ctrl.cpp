@@ -3,16 +3,16 @@
 
 #include <utility>
 
-#include "bcpctrl/host_paths.h"
-#include "bcpctrl/port_setting.h"
-#include "bcpctrl/printer_list.h"
-#include "bcpctrl/result_codes.h"
-#include "printer_kinds.h"
+#include "core/port_setting.h"
+#include "core/printer_list.h"
+#include "core/system_folder.h"
 
 namespace bcpctrl {
 namespace {
 
 using frame::DispId;
+using labelformat::FieldType;
+using labelformat::LabelField;
 using frame::ResultCode;
 using frame::VbBool;
 
@@ -44,8 +44,9 @@ FieldValues warmUpValuesOf(const LabelFormat& format) {
 
 }  // namespace
 
-BcpCtrl::BcpCtrl(BcpCtrlOptions options)
+BcpCtrl::BcpCtrl(BcpCtrlOptions options, PrinterKinds kinds)
     : options_(std::move(options)),
+      kinds_(kinds),
       trace_(CallTrace::fromEnvironment(options_.environment)),
       fonts_(fontsFor(options_)) {}
 
@@ -79,8 +80,8 @@ render::Fonts::WarmUp BcpCtrl::warmUpFor(const PrinterList& list) const {
                                   driveTableOf(options_.environment));
     if (!file.ok()) return {};
     return [file = std::move(file.value()), dotsPerInch](const std::shared_ptr<render::Fonts>& fonts) {
-        const auto format = readLabelFormatFile(file);
-        if (!format.ok() || findLayoutError(format.value())) return;
+        const auto format = labelformat::readLabelFormatFile(file);
+        if (!format.ok() || labelformat::findLayoutError(format.value())) return;
         auto renderer = render::LabelRenderer::create(format.value(), fonts);
         if (!renderer.ok()) return;
         const auto content = renderer.value().content(warmUpValuesOf(format.value()));
@@ -204,7 +205,7 @@ ResultCode BcpCtrl::openPort(std::int16_t portCode) {
     }
     const auto list = printerList();
     const PrinterEntry* entry = list.ok() ? list.value().find(*address) : nullptr;
-    const auto unlisted = entry == nullptr ? unlistedCupsQueue(*address, list) : nullptr;
+    const auto unlisted = entry == nullptr ? unlistedPrinter(*address, list) : nullptr;
     if (unlisted) entry = unlisted.get();
     if (entry == nullptr) {
         if (!list.ok()) return resultCodeOf(*list.error());
@@ -249,7 +250,7 @@ IssueAnswer BcpCtrl::issue(std::int16_t copies, std::int16_t cut) {
     if (!content.ok()) {
         return {resultCodeOf(*content.error()), ""};
     }
-    return printer_->issue(LabelToPrint{*format_, fieldValues_, copies, cut == 1, &content.value(), &*renderer_},
+    return printer_->issue(LabelToPrint{*format_, fieldValues_, copies, cut == 1, content.value(), *renderer_},
                            pendingEvents_);
 }
 
@@ -271,21 +272,22 @@ Outcome<PrinterList> BcpCtrl::printerList() const {
     if (!directory.ok()) {
         return *directory.error();
     }
-    return readPrinterList(directory.value());
+    return readPrinterList(directory.value(), kinds_);
 }
 
 // A site whose printers are all CUPS queues needs no printer list: a DRV: name that the
-// list lacks, or any DRV: name when there is no list file at all, is looked up among the
-// queues of the default CUPS server. A list that is there but unreadable stays an error.
-std::unique_ptr<const PrinterEntry> BcpCtrl::unlistedCupsQueue(const PortAddress& address,
-                                                               const Outcome<PrinterList>& list) const {
+// list lacks, or any DRV: name when there is no list file at all, is asked of the kinds
+// that find printers of their own (the queues of the default CUPS server). A list that is
+// there but unreadable stays an error.
+std::unique_ptr<const PrinterEntry> BcpCtrl::unlistedPrinter(const PortAddress& address,
+                                                             const Outcome<PrinterList>& list) const {
     const auto* driver = std::get_if<DriverPort>(&address);
     if (driver == nullptr) return nullptr;
     if (!list.ok()) {
         const auto directory = systemDirectory();
         if (!directory.ok() || std::filesystem::exists(directory.value() / kPrinterListFile)) return nullptr;
     }
-    return printer_kinds::findCupsDestination(driver->printerName, options_.environment);
+    return findUnlistedPrinter(driver->printerName, kinds_, options_.environment);
 }
 
 // The checks run in this order, so a file with several faults answers the first:
@@ -295,14 +297,14 @@ Outcome<LabelFormat> BcpCtrl::readUsableFormat(const std::string& formatName) co
     if (!file.ok()) {
         return *file.error();
     }
-    auto format = readLabelFormatFile(file.value());
+    auto format = labelformat::readLabelFormatFile(file.value());
     if (!format.ok()) {
         return format;
     }
     if (format.value().usePrinter != usePrinter_) {
         return ErrorNumber::FormatForAnotherPrinter;
     }
-    if (const auto layoutError = findLayoutError(format.value())) {
+    if (const auto layoutError = labelformat::findLayoutError(format.value())) {
         return *layoutError;
     }
     return format;

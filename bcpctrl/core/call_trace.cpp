@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "bcpctrl/call_trace.h"
+#include "core/call_trace.h"
 
 #include <utility>
 
@@ -17,7 +17,7 @@ Json callLine(std::string_view op, frame::DispId dispid, Json args) {
 CallTrace CallTrace::fromEnvironment(const EnvironmentLookup& environment) {
     CallTrace trace;
     if (const auto file = nonEmptyVariable(environment, kTraceVariable)) {
-        trace.file_ = AppendFile::open(*file);
+        trace.file_ = io::AppendFile::open(*file);
     }
     return trace;
 }

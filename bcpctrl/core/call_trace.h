@@ -9,9 +9,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "bcpctrl/append_file.h"
-#include "bcpctrl/environment.h"
-#include "bcpctrl/printer.h"
+#include "core/environment.h"
+#include "core/io/append_file.h"
+#include "core/printer.h"
 #include "frame/bcp_control.h"
 
 namespace bcpctrl {
@@ -35,7 +35,7 @@ public:
 private:
     void writeLine(const nlohmann::ordered_json& line);
 
-    std::optional<AppendFile> file_;
+    std::optional<io::AppendFile> file_;
 };
 
 }  // namespace bcpctrl

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "bcpctrl/environment.h"
+#include "core/environment.h"
 
 #include <cstdlib>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "bcpctrl/label_pictures.h"
+#include "core/label_pictures.h"
 
 #include "render/pdf.h"
 
@@ -9,12 +9,12 @@ namespace {
 class DrawnLabelPictures final : public LabelPictures {
 public:
     render::Raster raster(const LabelToPrint& label, int dotsPerInch) const override {
-        return label.renderer->paint(label.renderer->layOut(*label.content, dotsPerInch));
+        return label.renderer.paint(label.renderer.layOut(label.content, dotsPerInch));
     }
     // Bars sit on the dots of the lowest resolution of label printers; the spooler's
     // filters draw the page at the printer's own.
     std::string pdf(const LabelToPrint& label) const override {
-        return render::labelPdf(label.renderer->layOut(*label.content, render::kDefaultDotsPerInch));
+        return render::labelPdf(label.renderer.layOut(label.content, render::kDefaultDotsPerInch));
     }
 };
 

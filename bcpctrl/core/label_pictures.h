@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "bcpctrl/printer.h"
+#include "core/printer.h"
 #include "render/raster.h"
 
 namespace bcpctrl {

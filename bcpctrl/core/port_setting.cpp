@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "bcpctrl/port_setting.h"
+#include "core/port_setting.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // What an open port prints on. Every kind of printer in the printer list is one entry
-// class that opens the port and one printer class behind the Printer interface, so a
-// new kind of printer is a new file and a new type name in the list.
+// class that opens the port and one printer class behind the Printer interface, in a
+// folder of its own under printers/, so a new kind of printer is a new folder and a new
+// type name in the registry (printers/registry.cpp).
 #pragma once
 
 #include <cstdint>
@@ -11,13 +12,19 @@
 #include <string>
 #include <vector>
 
-#include "bcpctrl/environment.h"
-#include "bcpctrl/label_format.h"
-#include "bcpctrl/port_setting.h"
+#include "core/environment.h"
+#include "core/port_setting.h"
+#include "core/results.h"
 #include "frame/bcp_control.h"
+#include "frame/printer_status.h"
+#include "labelformat/label_format.h"
 #include "render/label_renderer.h"
 
 namespace bcpctrl {
+
+using labelformat::FieldValues;
+using labelformat::LabelFormat;
+namespace printer_status = frame::printer_status;
 
 class LabelPictures;
 
@@ -35,9 +42,6 @@ struct IssueAnswer {
     std::string status;  // the printer state after the call, empty when unknown
 };
 
-inline constexpr const char* kReadyStatus = "00";
-inline constexpr const char* kLabelIssuedStatus = "40";
-
 inline constexpr int kFewestCopies = 1;
 inline constexpr int kMostCopies = 999;
 
@@ -48,9 +52,9 @@ struct LabelToPrint {
     int copies = 1;    // Issue's first number, 1..999
     bool cut = false;  // Issue's second number: cut (or present) after the last copy
     // The label ready to draw: its barcodes are encoded and fit their boxes, so drawing
-    // cannot fail. The control always sets both; `renderer->layOut(*content, dpi)`.
-    const render::LabelContent* content = nullptr;
-    render::LabelRenderer* renderer = nullptr;
+    // cannot fail: `renderer.layOut(content, dpi)`.
+    const render::LabelContent& content;
+    render::LabelRenderer& renderer;
 };
 
 class Printer {

@@ -1,36 +1,46 @@
 // SPDX-License-Identifier: MIT
-// The kinds of printer the printer list knows. Each kind's file reads its own entries:
-// a reader takes one entry object and throws JsonShapeError when it is malformed.
+// What a kind of printer is to the core: the "type" of its printer-list entries, the reader
+// of such an entry, and for a kind that can find printers the list does not name, the
+// finder. The kinds themselves live under printers/ and are listed in one table there
+// (printers/registry.cpp); the core only walks that table.
 #pragma once
 
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <string>
+#include <string_view>
 
-#include "bcpctrl/printer.h"
-#include "json_reading.h"
+#include "core/environment.h"
+#include "core/printer.h"
+#include "labelformat/json_reading.h"
 
-namespace bcpctrl::printer_kinds {
+namespace bcpctrl {
 
-using json_reading::Json;
+using labelformat::json_reading::Json;
+
+// Reads one entry object; throws JsonShapeError when it is malformed.
 using EntryReader = std::unique_ptr<const PrinterEntry> (*)(const Json& entry);
+// The entry for a printer name the list lacks, or nullptr when the kind has no such printer.
+using UnlistedPrinterFinder = std::unique_ptr<const PrinterEntry> (*)(const std::string& printerName,
+                                                                     const EnvironmentLookup& environment);
 
-std::unique_ptr<const PrinterEntry> readVirtualEntry(const Json& entry);
-std::unique_ptr<const PrinterEntry> readZplEntry(const Json& entry);
-std::unique_ptr<const PrinterEntry> readCupsEntry(const Json& entry);
-std::unique_ptr<const PrinterEntry> readImageEntry(const Json& entry);
-std::unique_ptr<const PrinterEntry> readPdfEntry(const Json& entry);
+struct PrinterKind {
+    std::string_view type;
+    EntryReader readEntry = nullptr;
+    UnlistedPrinterFinder findUnlisted = nullptr;  // nullptr: only listed printers
+};
 
-// The entry for a printer name the list lacks that is a queue of the default CUPS server
-// (spaces in the name taken as "_"); nullptr when it is not, or cupsd cannot be asked.
-std::unique_ptr<const PrinterEntry> findCupsDestination(const std::string& printerName,
-                                                        const EnvironmentLookup& environment);
+using PrinterKinds = std::span<const PrinterKind>;
+
+// Keys that entries of several kinds share.
 
 // A file path of an entry ("output") as the list writes it, for PortContext::outputPath to
 // map when the port opens: well formed as a caller's path, and naming a file.
 std::filesystem::path readListedFile(const Json& value);
 
-// An entry's optional "dpi": the resolution labels are drawn at, 100..1200, 203 if absent.
+// An entry's optional "dpi" (also written "dotsPerInch"): the resolution labels are drawn
+// at, 100..1200, 203 if absent.
 int readDotsPerInch(const Json& entry);
 
-}  // namespace bcpctrl::printer_kinds
+}  // namespace bcpctrl

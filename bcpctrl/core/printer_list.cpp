@@ -1,41 +1,29 @@
 // SPDX-License-Identifier: MIT
-#include "bcpctrl/printer_list.h"
+#include "core/printer_list.h"
 
 #include <algorithm>
-#include <array>
 #include <utility>
 
-#include "bcpctrl/host_paths.h"
-#include "printer_kinds.h"
+#include "core/system_folder.h"
 
 namespace bcpctrl {
 namespace {
 
-using namespace json_reading;
-using namespace printer_kinds;
+using namespace labelformat::json_reading;
 
 // The "type" of an entry names its kind.
-constexpr std::array<std::pair<std::string_view, EntryReader>, 5> kPrinterKinds{{
-    {"virtual", readVirtualEntry},
-    {"cups", readCupsEntry},
-    {"zpl", readZplEntry},
-    {"image", readImageEntry},
-    {"pdf", readPdfEntry},
-}};
-
-std::unique_ptr<const PrinterEntry> readEntry(const Json& entry) {
+std::unique_ptr<const PrinterEntry> readEntry(const Json& entry, PrinterKinds kinds) {
     const std::string type = readString(member(entry, "type"));
-    const auto kind = std::find_if(kPrinterKinds.begin(), kPrinterKinds.end(),
-                                   [&](const auto& known) { return known.first == type; });
-    if (kind == kPrinterKinds.end()) {
+    const auto kind = std::find_if(kinds.begin(), kinds.end(), [&](const PrinterKind& known) { return known.type == type; });
+    if (kind == kinds.end()) {
         throw JsonShapeError{};
     }
-    return kind->second(entry);
+    return kind->readEntry(entry);
 }
 
 using Entries = std::map<std::string, std::unique_ptr<const PrinterEntry>>;
 
-Entries readEntries(const Json& list, std::string_view key, bool isSerial) {
+Entries readEntries(const Json& list, std::string_view key, bool isSerial, PrinterKinds kinds) {
     Entries entries;
     const Json* listed = optionalMember(list, key);
     if (listed == nullptr) {
@@ -46,7 +34,7 @@ Entries readEntries(const Json& list, std::string_view key, bool isSerial) {
         if (!listedName) {
             throw JsonShapeError{};
         }
-        entries.insert_or_assign(std::move(*listedName), readEntry(entry));
+        entries.insert_or_assign(std::move(*listedName), readEntry(entry, kinds));
     }
     return entries;
 }
@@ -58,8 +46,6 @@ const PrinterEntry* findByName(const Entries& entries, const std::string& name) 
 
 }  // namespace
 
-namespace printer_kinds {
-
 std::filesystem::path readListedFile(const Json& value) {
     std::string file = readString(value);
     const bool namesAFile = !file.empty() && file.back() != '\\' && file.back() != '/';
@@ -69,19 +55,23 @@ std::filesystem::path readListedFile(const Json& value) {
     return file;
 }
 
+// ZPL entries once named the key "dotsPerInch"; both are read, and must agree when both
+// are given.
 int readDotsPerInch(const Json& entry) {
-    const Json* value = optionalMember(entry, "dpi");
-    if (value == nullptr) {
+    const Json* dpi = optionalMember(entry, "dpi");
+    const Json* dotsPerInch = optionalMember(entry, "dotsPerInch");
+    if (dpi == nullptr && dotsPerInch == nullptr) {
         return render::kDefaultDotsPerInch;
     }
-    const std::int64_t dotsPerInch = readInteger(*value);
-    if (dotsPerInch < render::kLowestDotsPerInch || dotsPerInch > render::kHighestDotsPerInch) {
+    const auto read = [](const Json& value) {
+        return readBoundedInt(value, render::kLowestDotsPerInch, render::kHighestDotsPerInch);
+    };
+    const int resolution = read(dpi != nullptr ? *dpi : *dotsPerInch);
+    if (dpi != nullptr && dotsPerInch != nullptr && read(*dotsPerInch) != resolution) {
         throw JsonShapeError{};
     }
-    return static_cast<int>(dotsPerInch);
+    return resolution;
 }
-
-}  // namespace printer_kinds
 
 std::optional<std::filesystem::path> PortContext::outputPath(const std::filesystem::path& listed) const {
     auto file = hostpaths::mapCallerPath(listed.string(), driveTableOf(environment));
@@ -105,31 +95,40 @@ bool PrinterList::anyDrawsLabels() const {
            std::any_of(serialPorts.begin(), serialPorts.end(), draws);
 }
 
-Outcome<PrinterList> parsePrinterList(std::string_view jsonText) {
+Outcome<PrinterList> parsePrinterList(std::string_view jsonText, PrinterKinds kinds) {
     const Json document = parseWithoutThrowing(jsonText);
     if (document.is_discarded()) {
         return ErrorNumber::PrinterListUnreadable;
     }
     try {
         PrinterList list;
-        list.printers = readEntries(document, "printers", false);
-        list.serialPorts = readEntries(document, "serialPorts", true);
+        list.printers = readEntries(document, "printers", false, kinds);
+        list.serialPorts = readEntries(document, "serialPorts", true, kinds);
         return list;
     } catch (const JsonShapeError&) {
         return ErrorNumber::PrinterListUnreadable;
     }
 }
 
-Outcome<PrinterList> readPrinterList(const std::filesystem::path& systemDirectory) {
+Outcome<PrinterList> readPrinterList(const std::filesystem::path& systemDirectory, PrinterKinds kinds) {
     const auto text = readDocumentFile(systemDirectory / kPrinterListFile);
     if (!text) {
         return ErrorNumber::PrinterListUnreadable;
     }
-    auto list = parsePrinterList(*text);
+    auto list = parsePrinterList(*text, kinds);
     if (list.ok()) {
         list.value().directory = systemDirectory;
     }
     return list;
+}
+
+std::unique_ptr<const PrinterEntry> findUnlistedPrinter(const std::string& printerName, PrinterKinds kinds,
+                                                        const EnvironmentLookup& environment) {
+    for (const PrinterKind& kind : kinds) {
+        if (kind.findUnlisted == nullptr) continue;
+        if (auto entry = kind.findUnlisted(printerName, environment)) return entry;
+    }
+    return nullptr;
 }
 
 }  // namespace bcpctrl

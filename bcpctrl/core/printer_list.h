@@ -9,9 +9,10 @@
 #include <string>
 #include <string_view>
 
-#include "bcpctrl/outcome.h"
-#include "bcpctrl/port_setting.h"
-#include "bcpctrl/printer.h"
+#include "core/port_setting.h"
+#include "core/printer.h"
+#include "core/printer_kinds.h"
+#include "core/results.h"
 
 namespace bcpctrl {
 
@@ -26,8 +27,14 @@ struct PrinterList {
     bool anyDrawsLabels() const;
 };
 
-// PrinterListUnreadable for anything but a well-formed list.
-Outcome<PrinterList> parsePrinterList(std::string_view jsonText);
-Outcome<PrinterList> readPrinterList(const std::filesystem::path& systemDirectory);
+// PrinterListUnreadable for anything but a well-formed list whose every entry is of one of
+// `kinds`.
+Outcome<PrinterList> parsePrinterList(std::string_view jsonText, PrinterKinds kinds);
+Outcome<PrinterList> readPrinterList(const std::filesystem::path& systemDirectory, PrinterKinds kinds);
+
+// The entry of the first of `kinds` that finds a printer of this name that no list names
+// (spaces taken as its kind takes them); nullptr when none does.
+std::unique_ptr<const PrinterEntry> findUnlistedPrinter(const std::string& printerName, PrinterKinds kinds,
+                                                        const EnvironmentLookup& environment);
 
 }  // namespace bcpctrl

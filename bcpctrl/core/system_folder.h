@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <string_view>
 
-#include "bcpctrl/environment.h"
-#include "bcpctrl/outcome.h"
+#include "core/environment.h"
+#include "core/results.h"
 #include "hostpaths/caller_paths.h"
 
 namespace bcpctrl {

@@ -6,6 +6,7 @@
 #include <variant>
 
 #include "frame/command_line.h"
+#include "frame/printer_status.h"
 #include "frame/result_messages.h"
 #include "frame/text.h"
 #include "frame/texts.h"
@@ -182,7 +183,7 @@ bool IssuingForm::closePort() {
 
 bool IssuingForm::CheckResult() {
     if (state_.LastResult == kPrinterStatusReport) {
-        if (!isNormalPrinterState(state_.LastStatus)) showStatus(printerFaultText(state_.LastStatus));
+        if (!printer_status::isNormalState(state_.LastStatus)) showStatus(printerFaultText(state_.LastStatus));
         return true;
     }
     ignoringFailure([&] { window_.hide(); });
@@ -195,7 +196,7 @@ void IssuingForm::BcpCtrl_OnStatus(const std::string& PrinterStatus, ResultCode 
     state_.LastResult = Result;
     if (Result != kPrinterStatusReport) return;
     state_.LastStatus = PrinterStatus;
-    if (leftChars(state_.LastStatus, 2) == "40") {
+    if (leftChars(state_.LastStatus, 2) == printer_status::kLabelPrinted) {
         ++state_.PrintedCount;
         showStatus(issuingText(state_.PrintedCount + 1));
     }

@@ -40,11 +40,6 @@ std::optional<std::string_view> knownFailureMessage(ResultCode code) {
     return std::nullopt;
 }
 
-bool isNormalPrinterState(std::string_view status) {
-    const std::string_view state = leftChars(status, 2);
-    return state == "40" || state == "41" || state == "00" || state == "02";
-}
-
 std::string printerFaultText(std::string_view status) {
     return std::string(texts::kPrinterFaultPrefix).append(status).append(texts::kPrinterFaultSuffix);
 }

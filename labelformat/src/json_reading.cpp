@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "json_reading.h"
+#include "labelformat/json_reading.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,7 +8,7 @@
 #include <limits>
 #include <system_error>
 
-namespace bcpctrl::json_reading {
+namespace labelformat::json_reading {
 
 std::optional<std::string> readDocumentFile(const std::filesystem::path& file) {
     std::error_code error;
@@ -26,9 +26,6 @@ std::optional<std::string> readDocumentFile(const std::filesystem::path& file) {
 
 namespace {
 
-// Longer than any 64-bit integer, short enough for a double.
-constexpr std::string_view kSaturatedDigits = "99999999999999999999";
-
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // A JSON integer: an optional minus, then 0 or digits without a leading zero.
@@ -38,10 +35,23 @@ bool isIntegerToken(std::string_view token) {
            (digits.size() == 1 || digits.front() != '0');
 }
 
-// Integers longer than any 64-bit one are shortened to one that still is, since past 308
-// digits the parser would refuse them as unreadable (a number overflowing even a double).
-// Strings are skipped whole; the text is copied only when such an integer occurs.
-std::string_view withLongIntegersShortened(std::string_view text, std::string& shortened) {
+// The ends of the 64-bit range on either side, as JSON writes them.
+constexpr std::string_view kHighestUnsigned = "18446744073709551615";
+constexpr std::string_view kLowestSigned = "-9223372036854775808";
+
+// Whether an integer token lies beyond `bound` on the same side of zero (equal lengths
+// compare as their digits do).
+bool beyond(std::string_view token, std::string_view bound) {
+    return token.size() != bound.size() ? token.size() > bound.size() : token > bound;
+}
+
+// The parser hands integers too long for 64 bits over as floating-point numbers, which
+// would make 18446744073709551616 "not an integer" while 18446744073709551615 is one, and
+// refuses those past 308 digits as unreadable. They are written as the end of the 64-bit
+// range on their side instead, so every range check rejects them as the out-of-range
+// integers they are. Strings are skipped whole; the text is copied only when such an
+// integer occurs.
+std::string_view withLongIntegersSaturated(std::string_view text, std::string& saturated) {
     bool inString = false;
     std::size_t copiedUpTo = 0;
     for (std::size_t at = 0; at < text.size(); ++at) {
@@ -63,9 +73,9 @@ std::string_view withLongIntegersShortened(std::string_view text, std::string& s
         }
         const std::size_t end = std::min(text.find_first_not_of("+-.eE0123456789", at), text.size());
         const std::string_view token = text.substr(at, end - at);
-        if (token.size() > kSaturatedDigits.size() + 1 && isIntegerToken(token)) {
-            shortened.append(text.substr(copiedUpTo, at - copiedUpTo));
-            shortened.append(token.starts_with('-') ? "-" : "").append(kSaturatedDigits);
+        const std::string_view bound = token.starts_with('-') ? kLowestSigned : kHighestUnsigned;
+        if (isIntegerToken(token) && beyond(token, bound)) {
+            saturated.append(text.substr(copiedUpTo, at - copiedUpTo)).append(bound);
             copiedUpTo = end;
         }
         at = end - 1;
@@ -73,41 +83,16 @@ std::string_view withLongIntegersShortened(std::string_view text, std::string& s
     if (copiedUpTo == 0) {
         return text;
     }
-    shortened.append(text.substr(copiedUpTo));
-    return shortened;
+    saturated.append(text.substr(copiedUpTo));
+    return saturated;
 }
-
-// The library's own document builder, except for integers too long for 64 bits: the
-// parser hands those over as floating-point numbers, which would make 18446744073709551616
-// "not an integer" while 18446744073709551615 is one. They are kept as integers instead,
-// at the end of the 64-bit range on their side, so every range check rejects them as the
-// out-of-range integers they are.
-class DocumentBuilder : public nlohmann::detail::json_sax_dom_parser<Json> {
-public:
-    using json_sax_dom_parser::json_sax_dom_parser;
-
-    bool number_float(Json::number_float_t value, const Json::string_t& lexeme) {
-        if (lexeme.find_first_of(".eE") != Json::string_t::npos) {
-            return json_sax_dom_parser::number_float(value, lexeme);
-        }
-        if (lexeme.front() == '-') {
-            return number_integer(std::numeric_limits<Json::number_integer_t>::min());
-        }
-        return number_unsigned(std::numeric_limits<Json::number_unsigned_t>::max());
-    }
-};
 
 }  // namespace
 
 Json parseWithoutThrowing(std::string_view text) {
-    std::string shortened;
-    text = withLongIntegersShortened(text, shortened);
-    Json document;
-    DocumentBuilder builder(document, /*allow_exceptions=*/false);
-    if (!Json::sax_parse(text.begin(), text.end(), &builder) || builder.is_errored()) {
-        return Json(Json::value_t::discarded);
-    }
-    return document;
+    std::string saturated;
+    text = withLongIntegersSaturated(text, saturated);
+    return Json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false);
 }
 
 const Json& requireObject(const Json& value) {
@@ -162,6 +147,14 @@ std::string readString(const Json& value) {
     return value.get<std::string>();
 }
 
+int readBoundedInt(const Json& value, int lowest, int highest) {
+    const std::int64_t number = readInteger(value);
+    if (number < lowest || number > highest) {
+        throw JsonShapeError{};
+    }
+    return static_cast<int>(number);
+}
+
 bool readBool(const Json& value) {
     if (!value.is_boolean()) {
         throw JsonShapeError{};
@@ -169,4 +162,4 @@ bool readBool(const Json& value) {
     return value.get<bool>();
 }
 
-}  // namespace bcpctrl::json_reading
+}  // namespace labelformat::json_reading

@@ -1,63 +1,38 @@
 // SPDX-License-Identifier: MIT
-#include "bcpctrl/label_format.h"
+#include "labelformat/label_format.h"
 
 #include <algorithm>
-#include <array>
 #include <limits>
 #include <set>
 #include <utility>
 
-#include "json_reading.h"
+#include "labelformat/json_reading.h"
 #include "static_elements.h"
 
-namespace bcpctrl {
+namespace labelformat {
 namespace {
 
 using namespace json_reading;
 
-// Boxes may touch the label's edge even when the sums of decimal millimetres round up.
-constexpr double kEdgeToleranceMm = 1e-6;
-
-template <typename Enum, std::size_t N>
-Enum lookUpName(const std::array<std::pair<std::string_view, Enum>, N>& names,
-                const std::string& name) {
-    const auto found = std::find_if(names.begin(), names.end(),
-                                    [&](const auto& entry) { return entry.first == name; });
-    if (found == names.end()) {
-        throw JsonShapeError{};
-    }
-    return found->second;
-}
-
 FieldType readFieldType(const Json& value) {
-    static constexpr std::array<std::pair<std::string_view, FieldType>, 2> kNames{{
-        {"text", FieldType::Text},
-        {"barcode", FieldType::Barcode},
-    }};
-    return lookUpName(kNames, readString(value));
+    return readChoice<FieldType>(value, {{"text", FieldType::Text}, {"barcode", FieldType::Barcode}});
 }
 
 Symbology readSymbology(const Json& value) {
-    static constexpr std::array<std::pair<std::string_view, Symbology>, 8> kNames{{
-        {"EAN13", Symbology::Ean13},
-        {"EAN8", Symbology::Ean8},
-        {"CODE128", Symbology::Code128},
-        {"GS1-128", Symbology::Gs1_128},
-        {"CODE39", Symbology::Code39},
-        {"NW7", Symbology::Nw7},
-        {"ITF14", Symbology::Itf14},
-        {"QR", Symbology::Qr},
-    }};
-    return lookUpName(kNames, readString(value));
+    return readChoice<Symbology>(value, {
+                                            {"EAN13", Symbology::Ean13},
+                                            {"EAN8", Symbology::Ean8},
+                                            {"CODE128", Symbology::Code128},
+                                            {"GS1-128", Symbology::Gs1_128},
+                                            {"CODE39", Symbology::Code39},
+                                            {"NW7", Symbology::Nw7},
+                                            {"ITF14", Symbology::Itf14},
+                                            {"QR", Symbology::Qr},
+                                        });
 }
 
 Align readAlign(const Json& value) {
-    static constexpr std::array<std::pair<std::string_view, Align>, 3> kNames{{
-        {"left", Align::Left},
-        {"center", Align::Center},
-        {"right", Align::Right},
-    }};
-    return lookUpName(kNames, readString(value));
+    return readChoice<Align>(value, {{"left", Align::Left}, {"center", Align::Center}, {"right", Align::Right}});
 }
 
 int readRotationDeg(const Json& value) {
@@ -69,12 +44,8 @@ int readRotationDeg(const Json& value) {
 }
 
 std::int16_t readInt16(const Json& value) {
-    const std::int64_t number = readInteger(value);
-    if (number < std::numeric_limits<std::int16_t>::min() ||
-        number > std::numeric_limits<std::int16_t>::max()) {
-        throw JsonShapeError{};
-    }
-    return static_cast<std::int16_t>(number);
+    return static_cast<std::int16_t>(readBoundedInt(value, std::numeric_limits<std::int16_t>::min(),
+                                                    std::numeric_limits<std::int16_t>::max()));
 }
 
 // Any integer, however large or small, is a field number; one outside 1..32767 is a layout
@@ -160,8 +131,8 @@ LabelFormat readFormat(const Json& document) {
 
 bool boxFitsLabel(const LabelField& field, const LabelFormat& format) {
     return field.xMm >= 0.0 && field.yMm >= 0.0 && field.widthMm > 0.0 && field.heightMm > 0.0 &&
-           field.xMm + field.widthMm <= format.widthMm + kEdgeToleranceMm &&
-           field.yMm + field.heightMm <= format.heightMm + kEdgeToleranceMm;
+           field.xMm + field.widthMm <= format.widthMm + static_elements::kEdgeToleranceMm &&
+           field.yMm + field.heightMm <= format.heightMm + static_elements::kEdgeToleranceMm;
 }
 
 }  // namespace
@@ -230,4 +201,4 @@ std::optional<ErrorNumber> findLayoutError(const LabelFormat& format) {
     return std::nullopt;
 }
 
-}  // namespace bcpctrl
+}  // namespace labelformat

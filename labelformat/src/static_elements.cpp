@@ -1,20 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "static_elements.h"
 
-namespace bcpctrl::static_elements {
+namespace labelformat::static_elements {
 namespace {
 
 using namespace json_reading;
 
-// As for field boxes: sums of decimal millimetres may come to a hair over the edge.
-constexpr double kEdgeToleranceMm = 1e-6;
-
 StaticType readType(const Json& value) {
-    const std::string type = readString(value);
-    if (type == "line") return StaticType::Line;
-    if (type == "box") return StaticType::Box;
-    if (type == "image") return StaticType::Image;
-    throw JsonShapeError{};
+    return readChoice<StaticType>(value, {{"line", StaticType::Line}, {"box", StaticType::Box}, {"image", StaticType::Image}});
 }
 
 double readPositive(const Json& value) {
@@ -83,4 +76,4 @@ bool insideLabel(const StaticElement& element, const LabelFormat& format) {
            pointOnLabel(element.xMm + element.widthMm, element.yMm + element.heightMm, format);
 }
 
-}  // namespace bcpctrl::static_elements
+}  // namespace labelformat::static_elements

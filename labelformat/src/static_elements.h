@@ -5,10 +5,14 @@
 
 #include <vector>
 
-#include "bcpctrl/label_format.h"
-#include "json_reading.h"
+#include "labelformat/label_format.h"
+#include "labelformat/json_reading.h"
 
-namespace bcpctrl::static_elements {
+namespace labelformat::static_elements {
+
+// Field boxes and static elements may touch the label's edge even when the sums of
+// decimal millimetres come to a hair over it.
+inline constexpr double kEdgeToleranceMm = 1e-6;
 
 // Throws JsonShapeError for a malformed element, as the fields' reader does.
 std::vector<StaticElement> readStaticElements(const json_reading::Json& document);
@@ -16,4 +20,4 @@ std::vector<StaticElement> readStaticElements(const json_reading::Json& document
 // Lines with both ends on the label, boxes and images wholly on it.
 bool insideLabel(const StaticElement& element, const LabelFormat& format);
 
-}  // namespace bcpctrl::static_elements
+}  // namespace labelformat::static_elements

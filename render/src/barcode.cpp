@@ -11,7 +11,7 @@
 namespace render {
 namespace {
 
-using bcpctrl::Symbology;
+using labelformat::Symbology;
 using ZintHandle = std::unique_ptr<zint_symbol, FreeWith<ZBarcode_Delete>>;
 
 constexpr int kQrErrorCorrectionM = 2;

@@ -16,6 +16,6 @@ struct Encoding {
     std::string refusal;                          // why, for people who write formats
 };
 
-Encoding encodeSymbol(bcpctrl::Symbology symbology, std::string_view text);
+Encoding encodeSymbol(labelformat::Symbology symbology, std::string_view text);
 
 }  // namespace render

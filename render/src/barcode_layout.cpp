@@ -9,7 +9,7 @@
 namespace render {
 namespace {
 
-using bcpctrl::Symbology;
+using labelformat::Symbology;
 
 constexpr double kTextModules = 10.0;      // human-readable text is ten modules high...
 constexpr double kSmallestTextPt = 6.0;    // ...but never smaller than this
@@ -37,12 +37,12 @@ EanShape eanShapeOf(Symbology symbology) {
 
 bool isEan(Symbology symbology) { return symbology == Symbology::Ean13 || symbology == Symbology::Ean8; }
 
-int alignedOffset(bcpctrl::Align align, int freeDots) {
+int alignedOffset(labelformat::Align align, int freeDots) {
     if (freeDots <= 0) return 0;
     switch (align) {
-        case bcpctrl::Align::Center: return freeDots / 2;
-        case bcpctrl::Align::Right: return freeDots;
-        case bcpctrl::Align::Left: break;
+        case labelformat::Align::Center: return freeDots / 2;
+        case labelformat::Align::Right: return freeDots;
+        case labelformat::Align::Left: break;
     }
     return 0;
 }
@@ -68,19 +68,19 @@ void addRowRuns(const EncodedSymbol& symbol, int row, DotRect rowRect, int modul
     }
 }
 
-TextStyle humanReadableStyle(const bcpctrl::LabelField& field, int moduleDots, int dotsPerInch, bcpctrl::Align align) {
+TextStyle humanReadableStyle(const labelformat::LabelField& field, int moduleDots, int dotsPerInch, labelformat::Align align) {
     const double smallest = kSmallestTextPt * dotsPerInch / 72.0;
     const double largest = kLargestTextPt * dotsPerInch / 72.0;
     return {field.font.family, field.font.bold, std::clamp(kTextModules * moduleDots, smallest, largest), align, false};
 }
 
-void addHumanReadable(BarcodeElement& element, const bcpctrl::LabelField& field, PangoContext* context,
+void addHumanReadable(BarcodeElement& element, const labelformat::LabelField& field, PangoContext* context,
                       int dotsPerInch, const DotRect& band) {
     const EncodedSymbol& symbol = *element.symbol;
     const int m = element.moduleDots;
     const int x = element.symbolRect.xDots;
     if (!isEan(symbol.symbology)) {
-        const TextStyle style = humanReadableStyle(field, m, dotsPerInch, bcpctrl::Align::Center);
+        const TextStyle style = humanReadableStyle(field, m, dotsPerInch, labelformat::Align::Center);
         element.textBlocks.push_back(fitText(context, symbol.humanReadable,
                                              style, {element.quietZoneRect.xDots, band.yDots,
                                                      element.quietZoneRect.widthDots, band.heightDots}));
@@ -89,21 +89,21 @@ void addHumanReadable(BarcodeElement& element, const bcpctrl::LabelField& field,
     const EanShape shape = eanShapeOf(symbol.symbology);
     const std::string_view digits = symbol.humanReadable;
     if (shape.leadingDigits > 0) {
-        const TextStyle style = humanReadableStyle(field, m, dotsPerInch, bcpctrl::Align::Right);
+        const TextStyle style = humanReadableStyle(field, m, dotsPerInch, labelformat::Align::Right);
         const DotRect lead{element.quietZoneRect.xDots, band.yDots, x - element.quietZoneRect.xDots - m, band.heightDots};
         element.textBlocks.push_back(fitText(context, digits.substr(0, shape.leadingDigits), style, lead));
     }
     std::size_t next = shape.leadingDigits;
     const std::size_t perGroup = (digits.size() - shape.leadingDigits) / shape.digitGroups.size();
     for (const ModuleSpan& group : shape.digitGroups) {
-        const TextStyle style = humanReadableStyle(field, m, dotsPerInch, bcpctrl::Align::Center);
+        const TextStyle style = humanReadableStyle(field, m, dotsPerInch, labelformat::Align::Center);
         const DotRect area{x + group.first * m, band.yDots, (group.end - group.first) * m, band.heightDots};
         element.textBlocks.push_back(fitText(context, digits.substr(next, perGroup), style, area));
         next += perGroup;
     }
 }
 
-void layOutLinear(BarcodeElement& element, const bcpctrl::LabelField& field, PangoContext* context, int dotsPerInch) {
+void layOutLinear(BarcodeElement& element, const labelformat::LabelField& field, PangoContext* context, int dotsPerInch) {
     const EncodedSymbol& symbol = *element.symbol;
     const int width = element.placement.contentWidthDots();
     const int height = element.placement.contentHeightDots();
@@ -126,7 +126,7 @@ void layOutLinear(BarcodeElement& element, const bcpctrl::LabelField& field, Pan
     }
 }
 
-void layOutMatrix(BarcodeElement& element, const bcpctrl::LabelField& field) {
+void layOutMatrix(BarcodeElement& element, const labelformat::LabelField& field) {
     const EncodedSymbol& symbol = *element.symbol;
     const int width = element.placement.contentWidthDots();
     const int side = std::min(width, element.placement.contentHeightDots());
@@ -150,7 +150,7 @@ bool symbolFits(const EncodedSymbol& symbol, int contentWidthDots, int contentHe
     return contentWidthDots >= symbol.quietLeftModules + symbol.columns + symbol.quietRightModules;
 }
 
-BarcodeElement layOutBarcode(std::shared_ptr<const EncodedSymbol> symbol, const bcpctrl::LabelField& field,
+BarcodeElement layOutBarcode(std::shared_ptr<const EncodedSymbol> symbol, const labelformat::LabelField& field,
                              const Placement& placement, PangoContext* context, int dotsPerInch) {
     BarcodeElement element;
     element.fieldNumber = field.number;

@@ -7,7 +7,7 @@
 
 #include <pango/pango.h>
 
-#include "bcpctrl/label_format.h"
+#include "labelformat/label_format.h"
 #include "render/layout.h"
 
 namespace render {
@@ -15,7 +15,7 @@ namespace render {
 // Whether the symbol fits a content area with modules of one dot.
 bool symbolFits(const EncodedSymbol& symbol, int contentWidthDots, int contentHeightDots);
 
-BarcodeElement layOutBarcode(std::shared_ptr<const EncodedSymbol> symbol, const bcpctrl::LabelField& field,
+BarcodeElement layOutBarcode(std::shared_ptr<const EncodedSymbol> symbol, const labelformat::LabelField& field,
                              const Placement& placement, PangoContext* context, int dotsPerInch);
 
 }  // namespace render

@@ -8,15 +8,9 @@
 #include <glib-object.h>
 #include <pango/pango.h>
 
-namespace render {
+#include "render/free_with.h"
 
-template <auto Free>
-struct FreeWith {
-    template <typename T>
-    void operator()(T* handle) const {
-        Free(handle);
-    }
-};
+namespace render {
 
 using CairoHandle = std::unique_ptr<cairo_t, FreeWith<cairo_destroy>>;
 using SurfaceHandle = std::unique_ptr<cairo_surface_t, FreeWith<cairo_surface_destroy>>;

@@ -18,11 +18,11 @@
 namespace render {
 namespace {
 
-using bcpctrl::ErrorNumber;
-using bcpctrl::FieldType;
-using bcpctrl::LabelField;
-using bcpctrl::StaticElement;
-using bcpctrl::StaticType;
+using labelformat::ErrorNumber;
+using labelformat::FieldType;
+using labelformat::LabelField;
+using labelformat::StaticElement;
+using labelformat::StaticType;
 
 constexpr std::uintmax_t kMaxImageFileBytes = 16 * 1024 * 1024;
 constexpr int kThreshold = 128;  // image pixels darker than half grey, and opaque, print
@@ -57,7 +57,7 @@ std::optional<Raster> thresholdedPng(const std::filesystem::path& file) {
         for (int x = 0; x < raster.widthDots; ++x) {
             std::uint32_t pixel = 0;
             std::memcpy(&pixel, data + static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(x) * 4, 4);
-            if (isDark(pixel)) setBlack(raster, x, y);
+            if (isDark(pixel)) raster.setBlack(x, y);
         }
     }
     return raster;
@@ -94,7 +94,7 @@ StaticDrawing lineDrawing(const StaticElement& element, int dotsPerInch, int lab
     return drawing;
 }
 
-const std::string& valueOf(const bcpctrl::FieldValues& values, const LabelField& field) {
+const std::string& valueOf(const labelformat::FieldValues& values, const LabelField& field) {
     const auto found = values.find(field.number);
     return found == values.end() ? field.defaultText : found->second;
 }
@@ -129,7 +129,7 @@ std::vector<DotRect> variableBoxes(const LabelLayout& layout) {
     return boxes;
 }
 
-std::string symbologyName(bcpctrl::Symbology symbology) {
+std::string symbologyName(labelformat::Symbology symbology) {
     constexpr std::array kNames{"EAN13", "EAN8", "CODE128", "GS1-128", "CODE39", "NW7", "ITF14", "QR"};
     return kNames[static_cast<std::size_t>(symbology)];
 }
@@ -168,7 +168,7 @@ struct LabelRenderer::State {
         std::vector<StaticDrawing> drawings;
     };
 
-    bcpctrl::LabelFormat format;
+    labelformat::LabelFormat format;
     std::shared_ptr<Fonts> fonts;
     std::vector<std::shared_ptr<const Raster>> images;  // by static element; empty for lines and boxes
     std::vector<CachedEncoding> encodings;              // by field
@@ -277,7 +277,7 @@ const Raster& LabelRenderer::State::fixedLayer(const LabelLayout& layout) {
     return fixed.raster;
 }
 
-bcpctrl::Outcome<LabelRenderer> LabelRenderer::create(const bcpctrl::LabelFormat& format, std::shared_ptr<Fonts> fonts) {
+labelformat::Outcome<LabelRenderer> LabelRenderer::create(const labelformat::LabelFormat& format, std::shared_ptr<Fonts> fonts) {
     auto state = std::make_unique<State>();
     state->format = format;
     state->fonts = std::move(fonts);
@@ -301,9 +301,9 @@ LabelRenderer::LabelRenderer(LabelRenderer&&) noexcept = default;
 LabelRenderer& LabelRenderer::operator=(LabelRenderer&&) noexcept = default;
 LabelRenderer::~LabelRenderer() = default;
 
-const bcpctrl::LabelFormat& LabelRenderer::format() const { return state_->format; }
+const labelformat::LabelFormat& LabelRenderer::format() const { return state_->format; }
 
-bcpctrl::Outcome<LabelContent> LabelRenderer::content(const bcpctrl::FieldValues& values, std::string* why) {
+labelformat::Outcome<LabelContent> LabelRenderer::content(const labelformat::FieldValues& values, std::string* why) {
     LabelContent content;
     content.fields.reserve(state_->format.fields.size());
     for (std::size_t i = 0; i < state_->format.fields.size(); ++i) {

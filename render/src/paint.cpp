@@ -64,7 +64,7 @@ void paintImage(cairo_t* cr, const StaticDrawing& drawing) {
 }
 
 void paintStatic(cairo_t* cr, const StaticDrawing& drawing) {
-    if (drawing.type == bcpctrl::StaticType::Image) {
+    if (drawing.type == labelformat::StaticType::Image) {
         paintImage(cr, drawing);
     } else if (drawing.slanted) {
         cairo_set_line_width(cr, drawing.lineWidthDots);
@@ -72,7 +72,7 @@ void paintStatic(cairo_t* cr, const StaticDrawing& drawing) {
         cairo_line_to(cr, drawing.to.xDots, drawing.to.yDots);
         cairo_stroke(cr);
     } else {
-        const bool outline = drawing.type == bcpctrl::StaticType::Box && !drawing.fill;
+        const bool outline = drawing.type == labelformat::StaticType::Box && !drawing.fill;
         cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
         outline ? addOutline(cr, drawing.rect, drawing.lineWidthDots) : addRect(cr, drawing.rect);
         cairo_fill(cr);

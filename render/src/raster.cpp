@@ -38,10 +38,6 @@ Raster whiteRaster(int widthDots, int heightDots, int dotsPerInch) {
     return raster;
 }
 
-void setBlack(Raster& raster, int xDots, int yDots) {
-    raster.bits[index(yDots) * raster.strideBytes + index(xDots) / 8] |= static_cast<std::uint8_t>(0x80u >> (xDots % 8));
-}
-
 SurfaceHandle newCoverageSurface(int widthDots, int heightDots) {
     return SurfaceHandle(cairo_image_surface_create(CAIRO_FORMAT_A8, (widthDots + 7) / 8 * 8, heightDots));
 }
@@ -120,7 +116,7 @@ Raster scaledRaster(const Raster& source, int widthDots, int heightDots) {
         const int sourceY = static_cast<int>(static_cast<long>(y) * source.heightDots / heightDots);
         for (int x = 0; x < widthDots; ++x) {
             if (source.isBlack(static_cast<int>(static_cast<long>(x) * source.widthDots / widthDots), sourceY)) {
-                setBlack(scaled, x, y);
+                scaled.setBlack(x, y);
             }
         }
     }

@@ -21,8 +21,7 @@ void addCoverage(cairo_surface_t* surface, const DotRect& area, Raster& raster);
 // Nearest-neighbour scaling, for images of the format.
 Raster scaledRaster(const Raster& source, int widthDots, int heightDots);
 
-// A white raster; a black dot set.
+// A white raster.
 Raster whiteRaster(int widthDots, int heightDots, int dotsPerInch);
-void setBlack(Raster& raster, int xDots, int yDots);
 
 }  // namespace render

@@ -57,11 +57,11 @@ double fitOneLine(PangoLayout* layout, double areaWidthDots) {
     return condense;
 }
 
-PangoAlignment pangoAlignment(bcpctrl::Align align) {
+PangoAlignment pangoAlignment(labelformat::Align align) {
     switch (align) {
-        case bcpctrl::Align::Center: return PANGO_ALIGN_CENTER;
-        case bcpctrl::Align::Right: return PANGO_ALIGN_RIGHT;
-        case bcpctrl::Align::Left: break;
+        case labelformat::Align::Center: return PANGO_ALIGN_CENTER;
+        case labelformat::Align::Right: return PANGO_ALIGN_RIGHT;
+        case labelformat::Align::Left: break;
     }
     return PANGO_ALIGN_LEFT;
 }
@@ -87,11 +87,11 @@ double fitWrapped(PangoLayout* layout, const TextStyle& style, const DotRect& ar
     return condense;
 }
 
-int alignedX(bcpctrl::Align align, double freeDots) {
+int alignedX(labelformat::Align align, double freeDots) {
     switch (align) {
-        case bcpctrl::Align::Center: return static_cast<int>(std::lround(freeDots / 2));
-        case bcpctrl::Align::Right: return static_cast<int>(std::lround(freeDots));
-        case bcpctrl::Align::Left: break;
+        case labelformat::Align::Center: return static_cast<int>(std::lround(freeDots / 2));
+        case labelformat::Align::Right: return static_cast<int>(std::lround(freeDots));
+        case labelformat::Align::Left: break;
     }
     return 0;
 }

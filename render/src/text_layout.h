@@ -8,7 +8,7 @@
 
 #include <pango/pango.h>
 
-#include "bcpctrl/label_format.h"
+#include "labelformat/label_format.h"
 #include "handles.h"
 #include "render/layout.h"
 
@@ -27,7 +27,7 @@ struct TextStyle {
     std::string family;
     bool bold = false;
     double sizeDots = 0.0;
-    bcpctrl::Align align = bcpctrl::Align::Left;
+    labelformat::Align align = labelformat::Align::Left;
     bool wrap = false;
 };
 

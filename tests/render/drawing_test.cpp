@@ -19,8 +19,8 @@ using testing_support::inkBounds;
 constexpr int kDpi = 203;
 
 // A 60 × 40 mm format with the fields and static elements given as JSON arrays.
-bcpctrl::Outcome<bcpctrl::LabelFormat> formatWith(const std::string& fields, const std::string& statics) {
-    return bcpctrl::parseLabelFormat(R"({"usePrinter": 1, "label": {"widthMm": 60, "heightMm": 40}, "fields": )" +
+labelformat::Outcome<labelformat::LabelFormat> formatWith(const std::string& fields, const std::string& statics) {
+    return labelformat::parseLabelFormat(R"({"usePrinter": 1, "label": {"widthMm": 60, "heightMm": 40}, "fields": )" +
                                      fields + R"(, "static": )" + statics + "}");
 }
 
@@ -34,7 +34,7 @@ render::LabelRenderer rendererFor(const std::string& fields, const std::string& 
                                   const std::filesystem::path& folder = {}) {
     auto format = formatWith(fields, statics);
     EXPECT_TRUE(format.ok());
-    EXPECT_FALSE(bcpctrl::findLayoutError(format.value()));
+    EXPECT_FALSE(labelformat::findLayoutError(format.value()));
     format.value().directory = folder;
     auto renderer = render::LabelRenderer::create(format.value(), render::Fonts::loadWhenNeeded());
     EXPECT_TRUE(renderer.ok());
@@ -150,7 +150,7 @@ TEST(Drawing, EverySymbologyTakesWhatItCanEncodeAndReadsBack) {
         const auto content = renderer.content({{1, row.text}}, &why);
         ASSERT_EQ(content.ok(), !row.encoded.empty()) << why;
         if (!content.ok()) {
-            EXPECT_EQ(content.error(), bcpctrl::ErrorNumber::FormatLayoutError);
+            EXPECT_EQ(content.error(), labelformat::ErrorNumber::FormatLayoutError);
             EXPECT_TRUE(why.starts_with("field 1 (" + std::string(row.symbology) + "): ")) << why;
             continue;
         }
@@ -210,7 +210,7 @@ TEST(Drawing, StaticElementsCoverTheirDotsAndImagesAreThresholded) {
             "[]", R"([{"type": "image", "xMm": 1, "yMm": 1, "widthMm": 5, "heightMm": 5, "file": ")" + std::string(file) + R"("}])");
         format.value().directory = folder;
         EXPECT_EQ(render::LabelRenderer::create(format.value(), render::Fonts::loadWhenNeeded()).error(),
-                  bcpctrl::ErrorNumber::FormatUnreadable)
+                  labelformat::ErrorNumber::FormatUnreadable)
             << file;
     }
     std::filesystem::remove_all(folder);

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "bcpctrl/label_pictures.h"
+#include "core/label_pictures.h"
 #include "render/raster.h"
 
 namespace testing_support {

@@ -48,7 +48,7 @@ inline std::vector<Scanned> scan(const render::Raster& raster) {
 
 // What a scanner sends for a symbol: its data, GS1 data without the parentheses.
 inline std::string scannedForm(const render::EncodedSymbol& symbol) {
-    if (symbol.symbology != bcpctrl::Symbology::Gs1_128) return symbol.data;
+    if (symbol.symbology != labelformat::Symbology::Gs1_128) return symbol.data;
     std::string digits;
     for (char c : symbol.data) {
         if (c != '(' && c != ')' && c != '[' && c != ']') digits += c;

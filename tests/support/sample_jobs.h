@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "bcpctrl/label_format.h"
+#include "labelformat/label_format.h"
 #include "cards/cards_edition.h"
 #include "frame/field_reader.h"
 #include "goods/goods_edition.h"
@@ -38,18 +38,18 @@ inline std::filesystem::path sampleFormatFile(const SampleJob& job) {
     return std::filesystem::path(MOKUREN_SAMPLES_DIR) / "BcpCtrl" / "formats" / (job.format + ".json");
 }
 
-inline bcpctrl::LabelFormat sampleFormat(const SampleJob& job) {
-    return bcpctrl::readLabelFormatFile(sampleFormatFile(job)).value();
+inline labelformat::LabelFormat sampleFormat(const SampleJob& job) {
+    return labelformat::readLabelFormatFile(sampleFormatFile(job)).value();
 }
 
 // Each record as the values after its SetField calls, over the format's defaults.
-inline std::vector<bcpctrl::FieldValues> sampleLabels(const SampleJob& job, const bcpctrl::LabelFormat& format) {
+inline std::vector<labelformat::FieldValues> sampleLabels(const SampleJob& job, const labelformat::LabelFormat& format) {
     auto reader = frame::FieldReader::open((std::filesystem::path(MOKUREN_SAMPLES_DIR) / "DATA" / job.dataFile).string());
-    std::vector<bcpctrl::FieldValues> labels;
+    std::vector<labelformat::FieldValues> labels;
     while (reader && !reader->atEnd()) {
         std::vector<std::string> record(static_cast<std::size_t>(job.kind->fieldCount) + 1);
         for (std::size_t position = 1; position < record.size(); ++position) reader->readField(record[position]);
-        bcpctrl::FieldValues values;
+        labelformat::FieldValues values;
         for (const auto& field : format.fields) values[field.number] = field.defaultText;
         for (const frame::LabelRow& row : job.kind->table) {
             values[row.labelField] = record[static_cast<std::size_t>(row.recordPosition)];

@@ -13,7 +13,7 @@
 #include <variant>
 #include <vector>
 
-#include "bcpctrl/label_format.h"
+#include "labelformat/label_format.h"
 #include "render/label_renderer.h"
 #include "render/pdf.h"
 #include "render/png.h"
@@ -88,13 +88,13 @@ std::variant<Request, Failure> parseArguments(const std::vector<std::string_view
     return request;
 }
 
-std::variant<bcpctrl::LabelFormat, Failure> readFormat(const std::filesystem::path& file) {
-    auto format = bcpctrl::readLabelFormatFile(file);
+std::variant<labelformat::LabelFormat, Failure> readFormat(const std::filesystem::path& file) {
+    auto format = labelformat::readLabelFormatFile(file);
     if (!format.ok()) {
         return refused(1300, "cannot read " + file.string() +
                                  ": missing, not JSON, or a key missing, wrongly typed or unknown in value");
     }
-    if (bcpctrl::findLayoutError(format.value())) {
+    if (labelformat::findLayoutError(format.value())) {
         return refused(1302, "layout error in " + file.string() +
                                  ": a label without area, a box or static element not inside the label, "
                                  "or a field number outside 1..32767 or used twice");
@@ -128,8 +128,8 @@ bool writeFile(const std::filesystem::path& file, const std::string& bytes) {
 std::optional<Failure> draw(const Request& request) {
     auto formatOrFailure = readFormat(request.format);
     if (auto* failure = std::get_if<Failure>(&formatOrFailure)) return *failure;
-    const auto& format = std::get<bcpctrl::LabelFormat>(formatOrFailure);
-    bcpctrl::FieldValues values;
+    const auto& format = std::get<labelformat::LabelFormat>(formatOrFailure);
+    labelformat::FieldValues values;
     for (const auto& field : format.fields) values[field.number] = field.defaultText;
     for (const auto& [number, text] : request.values) {
         if (format.findField(number) == nullptr) {

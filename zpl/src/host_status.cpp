@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "bcpctrl/zpl_host_status.h"
+#include "zpl/host_status.h"
 
 #include <charconv>
 
-#include "bcpctrl/printer_status.h"
 
-namespace bcpctrl::zpl {
+namespace zpl {
 namespace {
 
 constexpr char kStx = '\x02';
@@ -93,17 +92,6 @@ std::optional<HostStatus> takeHostStatus(std::string& incoming) {
     }
 }
 
-std::string_view printerState(const HostStatus& status) {
-    namespace state = printer_status;
-    if (status.paperOut) return state::kMediaOut;
-    if (status.headUp) return state::kHeadOpen;
-    if (status.ribbonOut) return state::kRibbonOut;
-    if (status.paused) return state::kPaused;
-    if (status.bufferFull) return state::kBufferFull;
-    if (status.corruptRam || status.underTemperature || status.overTemperature) return state::kOtherFault;
-    return state::kReady;
-}
-
 long labelsInPrinter(const HostStatus& status, const std::vector<int>& copiesOfUnprintedFormats) {
     const long waiting = status.formatsInBuffer + (status.partialFormat ? 1 : 0);
     long labels = status.labelsRemaining;
@@ -115,4 +103,4 @@ long labelsInPrinter(const HostStatus& status, const std::vector<int>& copiesOfU
     return labels;
 }
 
-}  // namespace bcpctrl::zpl
+}  // namespace zpl

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "bcpctrl/zpl_label_encoder.h"
+#include "zpl/label_encoder.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,9 @@
 #include <random>
 #include <vector>
 
-namespace bcpctrl::zpl {
+#include "zpl/barcodes.h"
+
+namespace zpl {
 namespace {
 
 using render::DotRect;
@@ -92,19 +94,17 @@ std::optional<Inked> inked(const render::Raster& raster) {
     for (int y = top; y <= bottom; ++y) {
         for (int x = left; x <= right; ++x) {
             if (!raster.isBlack(x, y)) continue;
-            const int cx = x - left;
-            cut.raster.bits[static_cast<std::size_t>(y - top) * cut.raster.strideBytes + static_cast<std::size_t>(cx) / 8] |=
-                static_cast<std::uint8_t>(0x80u >> (cx % 8));
+            cut.raster.setBlack(x - left, y - top);
         }
     }
     return cut;
 }
 
-char justification(bcpctrl::Align align) {
+char justification(labelformat::Align align) {
     switch (align) {
-        case bcpctrl::Align::Center: return 'C';
-        case bcpctrl::Align::Right: return 'R';
-        case bcpctrl::Align::Left: break;
+        case labelformat::Align::Center: return 'C';
+        case labelformat::Align::Right: return 'R';
+        case labelformat::Align::Left: break;
     }
     return 'L';
 }
@@ -136,7 +136,7 @@ bool fontShows(const LineFont& font, const render::TextBlock& block) {
 std::optional<std::string> textFields(const render::Placement& placement, const render::TextBlock& block,
                                       const LineFont& font) {
     if (!fontShows(font, block)) return std::nullopt;
-    const bool inBlock = block.align != bcpctrl::Align::Left;
+    const bool inBlock = block.align != labelformat::Align::Left;
     std::string fields;
     for (const render::TextLine& line : block.lines) {
         if (onlySpaces(line.shownText)) continue;
@@ -186,8 +186,7 @@ std::optional<Inked> guardBarExtensions(const render::BarcodeElement& element) {
     for (const DotRect& rect : extensions) {
         for (int y = rect.yDots - bounds.yDots; y < rect.bottomDots() - bounds.yDots; ++y) {
             for (int x = rect.xDots - bounds.xDots; x < rect.rightDots() - bounds.xDots; ++x) {
-                picture.raster.bits[static_cast<std::size_t>(y) * picture.raster.strideBytes + static_cast<std::size_t>(x) / 8] |=
-                    static_cast<std::uint8_t>(0x80u >> (x % 8));
+                picture.raster.setBlack(x, y);
             }
         }
     }
@@ -210,26 +209,26 @@ public:
         if (!settings_.japaneseFont.empty()) japaneseFont_ = LineFont{settings_.japaneseFont, japaneseFontSize};
     }
 
-    std::string encodeIssue(const LabelToPrint& label) override {
-        const render::LabelLayout layout = label.renderer->layOut(*label.content, settings_.dotsPerInch);
+    std::string encodeIssue(const IssueToEncode& issue) override {
+        const render::LabelLayout layout = issue.renderer.layOut(issue.content, settings_.dotsPerInch);
         std::string downloads;
         std::string fields;
-        if (const auto fixed = inked(label.renderer->paint(layout, {render::Layer::Fixed}))) {
+        if (const auto fixed = inked(issue.renderer.paint(layout, {render::Layer::Fixed}))) {
             fields += store_.place(fixed->raster, {fixed->xDots, fixed->yDots, false}, downloads);
         }
         for (const render::TextElement& element : layout.texts) {
             if (element.atDefault || !element.block.shaped) continue;  // a caption, or empty
             auto text = residentText(element.placement, element.block);
             if (!text && japaneseFont_) text = textFields(element.placement, element.block, *japaneseFont_);
-            fields += text ? *text : fieldGraphic(label, layout, element.fieldNumber, element.placement.box, downloads);
+            fields += text ? *text : fieldGraphic(issue.renderer, layout, element.fieldNumber, element.placement.box, downloads);
         }
         for (const render::BarcodeElement& element : layout.barcodes) {
             if (element.atDefault || !element.symbol) continue;
             const auto native = nativeBarcode(element, downloads);
-            fields += native ? *native : fieldGraphic(label, layout, element.fieldNumber, element.placement.box, downloads);
+            fields += native ? *native : fieldGraphic(issue.renderer, layout, element.fieldNumber, element.placement.box, downloads);
         }
         return downloads + formatStart(layout.widthDots, layout.heightDots) + fields +
-               formatEnd(label.copies, label.cut, settings_.printerHasCutter);
+               formatEnd(issue.copies, issue.cut, settings_.printerHasCutter);
     }
 
     std::string endOfJob() override { return store_.deleteAll(); }
@@ -255,9 +254,9 @@ private:
         return fields;
     }
 
-    std::string fieldGraphic(const LabelToPrint& label, const render::LabelLayout& layout, std::int16_t fieldNumber,
+    std::string fieldGraphic(render::LabelRenderer& renderer, const render::LabelLayout& layout, std::int16_t fieldNumber,
                              const DotRect& box, std::string& downloads) {
-        const auto graphic = inked(label.renderer->paintField(layout, fieldNumber));
+        const auto graphic = inked(renderer.paintField(layout, fieldNumber));
         if (!graphic) return {};
         return store_.placeFieldText(graphic->raster, {box.xDots + graphic->xDots, box.yDots + graphic->yDots, false},
                                      downloads);
@@ -296,4 +295,4 @@ std::optional<FontSize> japaneseFontSize(std::string_view line, double emDots, i
 
 std::unique_ptr<LabelEncoder> makeLabelEncoder(EncoderSettings settings) { return std::make_unique<LayoutEncoder>(settings); }
 
-}  // namespace bcpctrl::zpl
+}  // namespace zpl

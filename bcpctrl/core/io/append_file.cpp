@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "bcpctrl/append_file.h"
+#include "core/io/append_file.h"
 
 #include <cerrno>
 #include <string>
@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace bcpctrl {
+namespace bcpctrl::io {
 namespace {
 
 bool acceptedKind(const struct stat& info) { return S_ISREG(info.st_mode) || S_ISCHR(info.st_mode); }
@@ -39,48 +39,22 @@ std::optional<AppendFile> AppendFile::open(const std::filesystem::path& file) {
         std::error_code ignored;  // a directory that cannot be made fails the open below
         std::filesystem::create_directories(file.parent_path(), ignored);
     }
-    const int descriptor = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
-    if (descriptor < 0) {
+    UniqueFd descriptor(::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644));
+    if (!descriptor) {
         return std::nullopt;
     }
     struct stat info {};
-    const int flags = ::fcntl(descriptor, F_GETFL);
-    if (::fstat(descriptor, &info) != 0 || !acceptedKind(info) || flags < 0 ||
-        ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        ::close(descriptor);
+    const int flags = ::fcntl(descriptor.get(), F_GETFL);
+    if (::fstat(descriptor.get(), &info) != 0 || !acceptedKind(info) || flags < 0 ||
+        ::fcntl(descriptor.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
         return std::nullopt;
     }
-    return AppendFile(descriptor, S_ISREG(info.st_mode), endsInsideLine(file, info));
-}
-
-AppendFile::AppendFile(AppendFile&& other) noexcept
-    : descriptor_(std::exchange(other.descriptor_, -1)),
-      isRegularFile_(other.isRegularFile_),
-      endsInsideLine_(other.endsInsideLine_),
-      broken_(other.broken_) {}
-
-AppendFile& AppendFile::operator=(AppendFile&& other) noexcept {
-    if (this != &other) {
-        close();
-        descriptor_ = std::exchange(other.descriptor_, -1);
-        isRegularFile_ = other.isRegularFile_;
-        endsInsideLine_ = other.endsInsideLine_;
-        broken_ = other.broken_;
-    }
-    return *this;
-}
-
-AppendFile::~AppendFile() { close(); }
-
-void AppendFile::close() {
-    if (descriptor_ >= 0) {
-        ::close(descriptor_);
-        descriptor_ = -1;
-    }
+    const bool isRegular = S_ISREG(info.st_mode);
+    return AppendFile(std::move(descriptor), isRegular, endsInsideLine(file, info));
 }
 
 bool AppendFile::appendLine(std::string_view line) {
-    if (broken_ || descriptor_ < 0) {
+    if (broken_ || !file_) {
         return false;
     }
     std::string whole;
@@ -91,26 +65,12 @@ bool AppendFile::appendLine(std::string_view line) {
     whole.append(line);
     whole += '\n';
     std::size_t written = 0;
-    if (writeAll(whole, written)) {
+    if (writeAll(file_.get(), whole, written)) {
         endsInsideLine_ = false;
         return true;
     }
     takeBack(written);
     return false;
-}
-
-bool AppendFile::writeAll(std::string_view bytes, std::size_t& written) {
-    while (written < bytes.size()) {
-        const ssize_t result = ::write(descriptor_, bytes.data() + written, bytes.size() - written);
-        if (result < 0 && errno == EINTR) {
-            continue;
-        }
-        if (result <= 0) {
-            return false;
-        }
-        written += static_cast<std::size_t>(result);
-    }
-    return true;
 }
 
 // Appending leaves the offset at the end of what was written, so the line began
@@ -120,12 +80,12 @@ void AppendFile::takeBack(std::size_t written) {
         return;
     }
     struct stat info {};
-    const off_t end = isRegularFile_ ? ::lseek(descriptor_, 0, SEEK_CUR) : -1;
-    const bool cutBack = end >= static_cast<off_t>(written) && ::fstat(descriptor_, &info) == 0 &&
-                         info.st_size == end && ::ftruncate(descriptor_, end - static_cast<off_t>(written)) == 0;
+    const off_t end = isRegularFile_ ? ::lseek(file_.get(), 0, SEEK_CUR) : -1;
+    const bool cutBack = end >= static_cast<off_t>(written) && ::fstat(file_.get(), &info) == 0 &&
+                         info.st_size == end && ::ftruncate(file_.get(), end - static_cast<off_t>(written)) == 0;
     if (!cutBack) {
         broken_ = true;
     }
 }
 
-}  // namespace bcpctrl
+}  // namespace bcpctrl::io

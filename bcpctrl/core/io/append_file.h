@@ -8,8 +8,11 @@
 #include <filesystem>
 #include <optional>
 #include <string_view>
+#include <utility>
 
-namespace bcpctrl {
+#include "core/io/unique_fd.h"
+
+namespace bcpctrl::io {
 
 class AppendFile {
 public:
@@ -18,11 +21,10 @@ public:
     // directory gives nothing at once, without waiting for a reader.
     static std::optional<AppendFile> open(const std::filesystem::path& file);
 
-    AppendFile(AppendFile&& other) noexcept;
-    AppendFile& operator=(AppendFile&& other) noexcept;
+    AppendFile(AppendFile&& other) noexcept = default;
+    AppendFile& operator=(AppendFile&& other) noexcept = default;
     AppendFile(const AppendFile&) = delete;
     AppendFile& operator=(const AppendFile&) = delete;
-    ~AppendFile();
 
     // Appends `line` and a newline; false when the system did not take all of it. A
     // regular file is then cut back to where the line began. Where that cannot be done
@@ -31,13 +33,11 @@ public:
     bool appendLine(std::string_view line);
 
 private:
-    AppendFile(int descriptor, bool isRegularFile, bool endsInsideLine)
-        : descriptor_(descriptor), isRegularFile_(isRegularFile), endsInsideLine_(endsInsideLine) {}
-    void close();
-    bool writeAll(std::string_view bytes, std::size_t& written);
+    AppendFile(UniqueFd file, bool isRegularFile, bool endsInsideLine)
+        : file_(std::move(file)), isRegularFile_(isRegularFile), endsInsideLine_(endsInsideLine) {}
     void takeBack(std::size_t written);
 
-    int descriptor_ = -1;
+    UniqueFd file_;
     bool isRegularFile_ = false;
     // The file ended without a newline when it was opened (a writer was killed in the
     // middle of a line): the first line written starts with one.
@@ -45,4 +45,4 @@ private:
     bool broken_ = false;
 };
 
-}  // namespace bcpctrl
+}  // namespace bcpctrl::io

@@ -1,18 +1,16 @@
 // SPDX-License-Identifier: MIT
-// Files the picture and PDF printers write. Each is written under a temporary name in
-// its own folder and renamed when whole, so a killed job never leaves half a picture
-// under a real name, and nothing is ever written through a FIFO or a symbolic link.
+// A file written under a temporary name in its own folder and renamed when whole, so a
+// killed job never leaves half a file under a real name, and nothing is ever written
+// through a FIFO or a symbolic link.
 #pragma once
 
 #include <filesystem>
 #include <optional>
-#include <string>
 #include <string_view>
 
-#include "bcpctrl/printer.h"
-#include "render/png.h"
+#include "core/io/unique_fd.h"
 
-namespace bcpctrl {
+namespace bcpctrl::io {
 
 class TemporaryFile {
 public:
@@ -30,32 +28,15 @@ public:
     bool commit();
 
 private:
-    TemporaryFile(int descriptor, std::filesystem::path temporary, std::filesystem::path final);
+    TemporaryFile(UniqueFd file, std::filesystem::path temporary, std::filesystem::path final);
     void discard();
 
-    int descriptor_ = -1;
+    UniqueFd file_;
     std::filesystem::path temporary_;
     std::filesystem::path final_;
 };
 
+// `bytes` as the whole of `file`, through a temporary file.
 bool writeWholeFile(const std::filesystem::path& file, std::string_view bytes);
 
-// The pictures of one job: <folder>/job-0001/label-00001.png, ... Each OpenPort claims
-// the next job number, so no job overwrites another's pictures.
-class PictureFolder {
-public:
-    static std::optional<PictureFolder> claimNextJob(const std::filesystem::path& folder);
-
-    // The label's pictures at `dotsPerInch`, one per copy, numbered from `firstLabel`.
-    bool writeLabel(const LabelToPrint& label, int dotsPerInch, int firstLabel);
-    const std::filesystem::path& jobFolder() const { return jobFolder_; }
-
-private:
-    explicit PictureFolder(std::filesystem::path jobFolder)
-        : jobFolder_(std::move(jobFolder)), encoder_(std::make_unique<render::PngEncoder>()) {}
-
-    std::filesystem::path jobFolder_;
-    std::unique_ptr<render::PngEncoder> encoder_;  // its buffers serve the whole job
-};
-
-}  // namespace bcpctrl
+}  // namespace bcpctrl::io

@@ -10,13 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "bcpctrl/call_trace.h"
-#include "bcpctrl/environment.h"
-#include "bcpctrl/label_format.h"
-#include "bcpctrl/label_pictures.h"
-#include "bcpctrl/printer.h"
-#include "bcpctrl/printer_list.h"
+#include "core/call_trace.h"
+#include "core/environment.h"
+#include "core/label_pictures.h"
+#include "core/printer.h"
+#include "core/printer_kinds.h"
+#include "core/printer_list.h"
 #include "frame/bcp_control.h"
+#include "labelformat/label_format.h"
 #include "render/fonts.h"
 #include "render/label_renderer.h"
 
@@ -53,7 +54,11 @@ struct BcpCtrlOptions {
 
 class BcpCtrl final : public frame::BcpControl {
 public:
+    // A control that prints on every kind of printer this build has. Defined beside the
+    // table of those kinds (printers/registry.cpp), so that the core names none of them.
     explicit BcpCtrl(BcpCtrlOptions options = {});
+    // A control that knows only `kinds`.
+    BcpCtrl(BcpCtrlOptions options, PrinterKinds kinds);
     BcpCtrl(const BcpCtrl&) = delete;
     BcpCtrl& operator=(const BcpCtrl&) = delete;
 
@@ -85,12 +90,13 @@ private:
     render::Fonts::WarmUp warmUpFor(const PrinterList& list) const;
     Outcome<std::filesystem::path> systemDirectory() const;
     Outcome<PrinterList> printerList() const;
-    std::unique_ptr<const PrinterEntry> unlistedCupsQueue(const PortAddress& address,
-                                                          const Outcome<PrinterList>& list) const;
+    std::unique_ptr<const PrinterEntry> unlistedPrinter(const PortAddress& address,
+                                                        const Outcome<PrinterList>& list) const;
     Outcome<LabelFormat> readUsableFormat(const std::string& formatName) const;
     std::optional<frame::ResultCode> simulatedLoadFormatAnswer() const;
 
     BcpCtrlOptions options_;
+    PrinterKinds kinds_;
     CallTrace trace_;
     std::string portSetting_;
     std::int16_t usePrinter_ = 0;

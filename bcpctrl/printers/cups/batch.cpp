@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "cups_batch.h"
+#include "printers/cups/batch.h"
 
 #include <cmath>
 #include <cstring>
 
-namespace bcpctrl::cups {
+namespace bcpctrl::printers::cups {
 namespace {
 
 constexpr double kPointsPerInch = 72.0;
@@ -158,4 +158,4 @@ JobTicket LabelBatch::ticket(int firstLabelNumber) const {
     return ticket;
 }
 
-}  // namespace bcpctrl::cups
+}  // namespace bcpctrl::printers::cups

@@ -12,12 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "bcpctrl/label_pictures.h"
-#include "cups_ipp.h"
-#include "cups_queue.h"
-#include "cups_spill.h"
+#include "core/label_pictures.h"
+#include "printers/cups/ipp.h"
+#include "printers/cups/queue.h"
+#include "printers/cups/spill.h"
+#include "render/free_with.h"
 
-namespace bcpctrl::cups {
+namespace bcpctrl::printers::cups {
 
 class LabelBatch final : public JobDocuments {
 public:
@@ -42,9 +43,6 @@ public:
     bool readDocument(std::size_t index, const std::function<bool(std::string_view)>& take) const override;
 
 private:
-    struct RasterCloser {
-        void operator()(cups_raster_t* raster) const { cupsRasterClose(raster); }
-    };
     static ssize_t appendToDocument(void* batch, unsigned char* bytes, size_t length);
 
     std::optional<ErrorNumber> addRaster(const LabelToPrint& label, const LabelPictures& pictures);
@@ -59,7 +57,7 @@ private:
     SpillingBytes bytes_;                     // the documents one after the other
     std::vector<std::size_t> documentStarts_;  // raster kinds: one document; PDF: one a label
     std::size_t lastLabelStart_ = 0;
-    std::unique_ptr<cups_raster_t, RasterCloser> writer_;  // raster kinds: writes into bytes_
+    std::unique_ptr<cups_raster_t, render::FreeWith<cupsRasterClose>> writer_;  // raster kinds: writes into bytes_
 };
 
-}  // namespace bcpctrl::cups
+}  // namespace bcpctrl::printers::cups

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "cups_ipp.h"
+#include "printers/cups/ipp.h"
 
 #include <charconv>
 
-namespace bcpctrl::cups {
+namespace bcpctrl::printers::cups {
 namespace {
 
 constexpr const char* kCupsServerVariable = "CUPS_SERVER";
@@ -226,4 +226,4 @@ Submission submitJob(Connection& connection, const QueueAddress& queue, const Jo
     return {jobId, std::nullopt};
 }
 
-}  // namespace bcpctrl::cups
+}  // namespace bcpctrl::printers::cups

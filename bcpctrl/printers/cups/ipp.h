@@ -13,16 +13,14 @@
 #include <utility>
 #include <vector>
 
-#include "bcpctrl/cups_status.h"
-#include "bcpctrl/environment.h"
-#include "bcpctrl/outcome.h"
+#include "core/environment.h"
+#include "core/results.h"
+#include "printers/cups/queue_state.h"
+#include "render/free_with.h"
 
-namespace bcpctrl::cups {
+namespace bcpctrl::printers::cups {
 
-struct IppDeleter {
-    void operator()(ipp_t* message) const { ippDelete(message); }
-};
-using IppMessage = std::unique_ptr<ipp_t, IppDeleter>;
+using IppMessage = std::unique_ptr<ipp_t, render::FreeWith<ippDelete>>;
 
 // Where cupsd listens: a host and port, or the path of a local socket (the port unused).
 struct Server {
@@ -50,11 +48,8 @@ public:
     void drop();     // after a failed exchange, so the next one connects afresh
 
 private:
-    struct HttpCloser {
-        void operator()(http_t* http) const { httpClose(http); }
-    };
     Server server_;
-    std::unique_ptr<http_t, HttpCloser> http_;
+    std::unique_ptr<http_t, render::FreeWith<httpClose>> http_;
 };
 
 // A queue as IPP addresses it.
@@ -132,4 +127,4 @@ struct Submission {
 Submission submitJob(Connection& connection, const QueueAddress& queue, const JobTicket& ticket,
                      const JobDocuments& documents);
 
-}  // namespace bcpctrl::cups
+}  // namespace bcpctrl::printers::cups

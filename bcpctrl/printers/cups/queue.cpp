@@ -3,7 +3,7 @@
 // deprecated, so this file alone silences the warning for it.
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 
-#include "cups_queue.h"
+#include "printers/cups/queue.h"
 
 #include <cups/ppd.h>
 #include <unistd.h>
@@ -13,7 +13,9 @@
 #include <memory>
 #include <sstream>
 
-namespace bcpctrl::cups {
+#include "render/free_with.h"
+
+namespace bcpctrl::printers::cups {
 namespace {
 
 constexpr const char* kCupsRasterFormat = "application/vnd.cups-raster";
@@ -24,10 +26,7 @@ constexpr int kTrimAfterPages = 61;  // finishings enum value
 constexpr double kPointsPerMm = 72.0 / 25.4;
 constexpr double kSameSizeMm = 0.5;
 
-struct PpdCloser {
-    void operator()(ppd_file_t* ppd) const { ppdClose(ppd); }
-};
-using PpdFile = std::unique_ptr<ppd_file_t, PpdCloser>;
+using PpdFile = std::unique_ptr<ppd_file_t, render::FreeWith<ppdClose>>;
 
 // The PPD is fetched into a temporary file, which goes as soon as it has been read. It is
 // asked for on this very connection: libcups's own PPD calls may reach for another server.
@@ -196,4 +195,4 @@ const char* documentFormatOf(DocumentKind kind) {
     return kPdfFormat;
 }
 
-}  // namespace bcpctrl::cups
+}  // namespace bcpctrl::printers::cups

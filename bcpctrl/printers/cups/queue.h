@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "bcpctrl/outcome.h"
-#include "cups_ipp.h"
+#include "core/results.h"
+#include "printers/cups/ipp.h"
 
-namespace bcpctrl::cups {
+namespace bcpctrl::printers::cups {
 
 enum class DocumentKind {
     CupsRaster,  // PPD queues whose driver reads 1-bit CUPS raster (CUPS's label driver)
@@ -50,4 +50,4 @@ Outcome<QueueProfile> inspectQueue(Connection& connection, const std::string& qu
 // The document format (MIME type) each kind is sent as.
 const char* documentFormatOf(DocumentKind kind);
 
-}  // namespace bcpctrl::cups
+}  // namespace bcpctrl::printers::cups

@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: MIT
-#include "bcpctrl/cups_status.h"
+#include "printers/cups/queue_state.h"
 
 #include <algorithm>
 #include <array>
 #include <optional>
 
-#include "bcpctrl/printer_status.h"
+#include "frame/printer_status.h"
 
-namespace bcpctrl {
+namespace bcpctrl::printers::cups {
 namespace {
 
-using namespace printer_status;
+using namespace frame::printer_status;
 
 struct ReasonFault {
     std::string_view reason;
@@ -77,4 +77,4 @@ std::string_view printerStateOfQueue(QueueState state, const std::vector<std::st
     return state == QueueState::Processing ? kPrinting : kReady;
 }
 
-}  // namespace bcpctrl
+}  // namespace bcpctrl::printers::cups

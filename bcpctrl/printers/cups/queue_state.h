@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
 // How the state of a CUPS queue becomes one of the control's two-character printer states
-// (bcpctrl/printer_status.h).
+// (frame/printer_status.h).
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace bcpctrl {
+namespace bcpctrl::printers::cups {
 
 // printer-state, numbered as IPP numbers it.
 enum class QueueState { Idle = 3, Processing = 4, Stopped = 5 };
@@ -20,4 +20,4 @@ enum class QueueState { Idle = 3, Processing = 4, Stopped = 5 };
 // printer does not answer.
 std::string_view printerStateOfQueue(QueueState state, const std::vector<std::string>& reasons);
 
-}  // namespace bcpctrl
+}  // namespace bcpctrl::printers::cups

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "cups_spill.h"
+#include "printers/cups/spill.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-namespace bcpctrl::cups {
+namespace bcpctrl::printers::cups {
 namespace {
 
 constexpr std::size_t kPieceBytes = 64 * 1024;
@@ -23,40 +23,26 @@ std::string temporaryDirectory() {
 
 // A file nobody else can open and that vanishes with its descriptor: O_TMPFILE where the
 // file system has it, otherwise a fresh name unlinked at once.
-FileDescriptor openUnlinkedFile() {
+io::UniqueFd openUnlinkedFile() {
     const std::string directory = temporaryDirectory();
 #ifdef O_TMPFILE
-    if (FileDescriptor file(::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, S_IRUSR | S_IWUSR)); file) {
+    if (io::UniqueFd file(::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, S_IRUSR | S_IWUSR)); file) {
         return file;
     }
 #endif
     std::string name = directory + "/bcpctrl-labels-XXXXXX";
-    FileDescriptor file(::mkostemp(name.data(), O_CLOEXEC));
+    io::UniqueFd file(::mkostemp(name.data(), O_CLOEXEC));
     if (file) ::unlink(name.c_str());
     return file;
 }
 
 // Every read stops at the size held, so a tail the file keeps is never sent: cutting it
 // only gives the disk space back, and a failure to cut it changes nothing.
-void cutFile(const FileDescriptor& file, std::size_t sizeBytes) {
+void cutFile(const io::UniqueFd& file, std::size_t sizeBytes) {
     [[maybe_unused]] const int ignored = ::ftruncate(file.get(), static_cast<off_t>(sizeBytes));
 }
 
 }  // namespace
-
-FileDescriptor::FileDescriptor(FileDescriptor&& other) noexcept : descriptor_(std::exchange(other.descriptor_, -1)) {}
-
-FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
-    if (this != &other) {
-        if (descriptor_ >= 0) ::close(descriptor_);
-        descriptor_ = std::exchange(other.descriptor_, -1);
-    }
-    return *this;
-}
-
-FileDescriptor::~FileDescriptor() {
-    if (descriptor_ >= 0) ::close(descriptor_);
-}
 
 bool SpillingBytes::append(std::string_view bytes) {
     if (!file_ && memory_.size() + bytes.size() <= memoryLimitBytes_) {
@@ -74,27 +60,20 @@ bool SpillingBytes::append(std::string_view bytes) {
 }
 
 bool SpillingBytes::moveToFile() {
-    FileDescriptor file = openUnlinkedFile();
+    io::UniqueFd file = openUnlinkedFile();
     if (!file) return false;
     std::swap(file_, file);
     if (!writeToFile(memory_, 0)) {
-        file_ = FileDescriptor();  // the bytes stay in memory
+        file_.reset();  // the bytes stay in memory
         return false;
     }
     std::string().swap(memory_);  // gives the memory back
     return true;
 }
 
-// Writes all of them at `offset` or fails.
 bool SpillingBytes::writeToFile(std::string_view bytes, std::size_t offset) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::pwrite(file_.get(), bytes.data(), bytes.size(), static_cast<off_t>(offset));
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-        offset += static_cast<std::size_t>(written);
-    }
-    return true;
+    std::size_t written = 0;
+    return io::writeAll(file_.get(), bytes, written, offset);
 }
 
 void SpillingBytes::truncate(std::size_t sizeBytes) {
@@ -126,4 +105,4 @@ bool SpillingBytes::read(std::size_t start, std::size_t end, const std::function
     return true;
 }
 
-}  // namespace bcpctrl::cups
+}  // namespace bcpctrl::printers::cups

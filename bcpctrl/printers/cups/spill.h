@@ -9,28 +9,12 @@
 #include <string>
 #include <string_view>
 
-namespace bcpctrl::cups {
+#include "core/io/unique_fd.h"
+
+namespace bcpctrl::printers::cups {
 
 // What a batch keeps in memory before its documents go to a file.
 inline constexpr std::size_t kHeldInMemoryBytes = std::size_t{4} * 1024 * 1024;
-
-// A file descriptor that closes itself.
-class FileDescriptor {
-public:
-    FileDescriptor() = default;
-    explicit FileDescriptor(int descriptor) : descriptor_(descriptor) {}
-    FileDescriptor(FileDescriptor&& other) noexcept;
-    FileDescriptor& operator=(FileDescriptor&& other) noexcept;
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor();
-
-    int get() const { return descriptor_; }
-    explicit operator bool() const { return descriptor_ >= 0; }
-
-private:
-    int descriptor_ = -1;
-};
 
 class SpillingBytes {
 public:
@@ -53,7 +37,7 @@ private:
     std::size_t memoryLimitBytes_;
     std::size_t sizeBytes_ = 0;
     std::string memory_;
-    FileDescriptor file_;
+    io::UniqueFd file_;
 };
 
-}  // namespace bcpctrl::cups
+}  // namespace bcpctrl::printers::cups

@@ -3,11 +3,11 @@
 // its own for each job.
 #include <utility>
 
-#include "bcpctrl/result_codes.h"
-#include "output_files.h"
-#include "printer_kinds.h"
+#include "core/io/temporary_file.h"
+#include "printers/files/picture_folder.h"
+#include "printers/files/file_kinds.h"
 
-namespace bcpctrl {
+namespace bcpctrl::printers::files {
 namespace {
 
 struct ImageEntry final : PrinterEntry {
@@ -28,7 +28,7 @@ public:
             return {resultCodeOf(ErrorNumber::WriteFailed), ""};
         }
         labelsWritten_ += label.copies;
-        return {kSuccess, kReadyStatus};
+        return {kSuccess, std::string(printer_status::kReady)};
     }
 
 private:
@@ -48,14 +48,11 @@ PortOpening ImageEntry::open(const PortContext& port) const {
 
 }  // namespace
 
-namespace printer_kinds {
-
 std::unique_ptr<const PrinterEntry> readImageEntry(const Json& entry) {
     auto imageEntry = std::make_unique<ImageEntry>();
-    imageEntry->folder = readListedFile(json_reading::member(entry, "folder"));
+    imageEntry->folder = readListedFile(labelformat::json_reading::member(entry, "folder"));
     imageEntry->dotsPerInch = readDotsPerInch(entry);
     return imageEntry;
 }
 
-}  // namespace printer_kinds
-}  // namespace bcpctrl
+}  // namespace bcpctrl::printers::files

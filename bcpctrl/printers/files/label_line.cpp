@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "json_text.h"
+#include "printers/files/label_line.h"
 
 #include <cstdint>
 
-namespace bcpctrl {
+namespace bcpctrl::printers::files {
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
@@ -85,4 +85,24 @@ void appendJsonString(std::string& out, std::string_view text) {
     out += '"';
 }
 
-}  // namespace bcpctrl
+std::string labelLine(int labelNumber, int copies, bool cut, const labelformat::FieldValues& values) {
+    // Written directly rather than through a JSON object, whose keyed inserts would make
+    // a label of n fields cost n squared.
+    std::string line = "{\"label\":" + std::to_string(labelNumber) + ",\"copies\":" + std::to_string(copies) +
+                       ",\"cut\":" + (cut ? "true" : "false") + ",\"fields\":{";
+    bool first = true;
+    for (const auto& [number, text] : values) {
+        if (text.empty()) {
+            continue;
+        }
+        line += first ? "\"" : ",\"";
+        line += std::to_string(number);
+        line += "\":";
+        appendJsonString(line, text);
+        first = false;
+    }
+    line += "}}";
+    return line;
+}
+
+}  // namespace bcpctrl::printers::files

@@ -3,12 +3,11 @@
 // written under a temporary name and renamed at ClosePort.
 #include <utility>
 
-#include "bcpctrl/result_codes.h"
-#include "output_files.h"
-#include "printer_kinds.h"
+#include "core/io/temporary_file.h"
+#include "printers/files/file_kinds.h"
 #include "render/pdf.h"
 
-namespace bcpctrl {
+namespace bcpctrl::printers::files {
 namespace {
 
 struct PdfEntry final : PrinterEntry {
@@ -21,7 +20,7 @@ struct PdfEntry final : PrinterEntry {
 
 class PdfPrinter final : public Printer {
 public:
-    PdfPrinter(TemporaryFile file, int dotsPerInch)
+    PdfPrinter(io::TemporaryFile file, int dotsPerInch)
         : file_(std::move(file)),
           document_([this](std::string_view bytes) { return file_.write(bytes); }),
           dotsPerInch_(dotsPerInch) {}
@@ -32,16 +31,13 @@ public:
 
     IssueAnswer issue(const LabelToPrint& label, StatusEvents& events) override {
         static_cast<void>(events);
-        if (label.renderer == nullptr || label.content == nullptr) {
-            return {resultCodeOf(ErrorNumber::WriteFailed), ""};
-        }
-        const render::LabelLayout layout = label.renderer->layOut(*label.content, dotsPerInch_);
+        const render::LabelLayout layout = label.renderer.layOut(label.content, dotsPerInch_);
         for (int copy = 0; copy < label.copies; ++copy) {
             if (!document_.addPage(layout)) {
                 return {resultCodeOf(ErrorNumber::WriteFailed), ""};
             }
         }
-        return {kSuccess, kReadyStatus};
+        return {kSuccess, std::string(printer_status::kReady)};
     }
 
     // A job without labels leaves no file.
@@ -55,7 +51,7 @@ public:
     }
 
 private:
-    TemporaryFile file_;
+    io::TemporaryFile file_;
     render::PdfDocument document_;
     int dotsPerInch_;
     bool closed_ = false;
@@ -68,7 +64,7 @@ PortOpening PdfEntry::open(const PortContext& port) const {
     }
     std::error_code ignored;  // a folder that cannot be made fails the file below
     std::filesystem::create_directories(file->parent_path(), ignored);
-    auto temporary = TemporaryFile::createFor(*file);
+    auto temporary = io::TemporaryFile::createFor(*file);
     if (!temporary) {
         return {resultCodeOf(ErrorNumber::PortCannotBeOpened), nullptr};
     }
@@ -77,14 +73,11 @@ PortOpening PdfEntry::open(const PortContext& port) const {
 
 }  // namespace
 
-namespace printer_kinds {
-
 std::unique_ptr<const PrinterEntry> readPdfEntry(const Json& entry) {
     auto pdfEntry = std::make_unique<PdfEntry>();
-    pdfEntry->output = readListedFile(json_reading::member(entry, "output"));
+    pdfEntry->output = readListedFile(labelformat::json_reading::member(entry, "output"));
     pdfEntry->dotsPerInch = readDotsPerInch(entry);
     return pdfEntry;
 }
 
-}  // namespace printer_kinds
-}  // namespace bcpctrl
+}  // namespace bcpctrl::printers::files

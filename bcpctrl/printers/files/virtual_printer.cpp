@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "bcpctrl/virtual_printer.h"
+#include "printers/files/virtual_printer.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -7,26 +7,17 @@
 #include <thread>
 #include <utility>
 
-#include "bcpctrl/result_codes.h"
-#include "json_text.h"
-#include "output_files.h"
-#include "printer_kinds.h"
+#include "printers/files/file_kinds.h"
+#include "printers/files/label_line.h"
+#include "printers/files/picture_folder.h"
 
-namespace bcpctrl {
+namespace bcpctrl::printers::files {
 namespace {
 
-using namespace json_reading;
+using namespace labelformat::json_reading;
 
 constexpr std::int64_t kLowestResultCode = std::numeric_limits<std::int32_t>::min();
 constexpr std::int64_t kHighestResultCode = std::numeric_limits<std::uint32_t>::max();
-
-int readBoundedInt(const Json& value, std::int64_t lowest, std::int64_t highest) {
-    const std::int64_t number = readInteger(value);
-    if (number < lowest || number > highest) {
-        throw JsonShapeError{};
-    }
-    return static_cast<int>(number);
-}
 
 // Raw codes may be written signed (-2146827266) or as the unsigned bit pattern.
 frame::ResultCode readRawResult(const Json& value) {
@@ -110,8 +101,6 @@ Simulation readSimulation(const Json& entry) {
 
 }  // namespace
 
-namespace printer_kinds {
-
 std::unique_ptr<const PrinterEntry> readVirtualEntry(const Json& entry) {
     auto virtualEntry = std::make_unique<VirtualEntry>();
     virtualEntry->output = readListedFile(member(entry, "output"));
@@ -123,14 +112,12 @@ std::unique_ptr<const PrinterEntry> readVirtualEntry(const Json& entry) {
     return virtualEntry;
 }
 
-}  // namespace printer_kinds
-
 PortOpening VirtualEntry::open(const PortContext& port) const {
     if (simulation.openPortAnswer) {
         return {*simulation.openPortAnswer, nullptr};
     }
     const auto path = port.outputPath(output);
-    auto file = path ? AppendFile::open(*path) : std::nullopt;
+    auto file = path ? io::AppendFile::open(*path) : std::nullopt;
     if (!file) {
         return {resultCodeOf(ErrorNumber::PortCannotBeOpened), nullptr};
     }
@@ -148,27 +135,7 @@ PortOpening VirtualEntry::open(const PortContext& port) const {
                                                        dotsPerInch)};
 }
 
-std::string labelLine(int labelNumber, int copies, bool cut, const FieldValues& values) {
-    // Written directly rather than through a JSON object, whose keyed inserts would make
-    // a label of n fields cost n squared.
-    std::string line = "{\"label\":" + std::to_string(labelNumber) + ",\"copies\":" + std::to_string(copies) +
-                       ",\"cut\":" + (cut ? "true" : "false") + ",\"fields\":{";
-    bool first = true;
-    for (const auto& [number, text] : values) {
-        if (text.empty()) {
-            continue;
-        }
-        line += first ? "\"" : ",\"";
-        line += std::to_string(number);
-        line += "\":";
-        appendJsonString(line, text);
-        first = false;
-    }
-    line += "}}";
-    return line;
-}
-
-VirtualPrinter::VirtualPrinter(AppendFile output, Simulation simulation, bool isSerialPort,
+VirtualPrinter::VirtualPrinter(io::AppendFile output, Simulation simulation, bool isSerialPort,
                                std::unique_ptr<PictureFolder> pictures, int dotsPerInch)
     : output_(std::move(output)),
       simulation_(std::move(simulation)),
@@ -196,7 +163,7 @@ IssueAnswer VirtualPrinter::issue(const LabelToPrint& label, StatusEvents& event
     }
     labelsWritten_ += label.copies;
     queueReportsFor(firstLabel, labelsWritten_, events);
-    return {kSuccess, kReadyStatus};
+    return {kSuccess, std::string(printer_status::kReady)};
 }
 
 const SimulatedIssueFailure* VirtualPrinter::simulatedFailureAt(int issueCall) const {
@@ -209,7 +176,7 @@ const SimulatedIssueFailure* VirtualPrinter::simulatedFailureAt(int issueCall) c
 // One "40" per Issue, which the frame counts, whatever the copies.
 void VirtualPrinter::queueReportsFor(int firstLabel, int lastLabel, StatusEvents& events) const {
     if (confirmsEachLabel_) {
-        events.push_back({kLabelIssuedStatus, frame::kPrinterStatusReport});
+        events.push_back({std::string(printer_status::kLabelPrinted), frame::kPrinterStatusReport});
     }
     for (const SimulatedStatus& report : simulation_.statusReports) {
         if (report.afterLabel >= firstLabel && report.afterLabel <= lastLabel) {
@@ -218,4 +185,4 @@ void VirtualPrinter::queueReportsFor(int firstLabel, int lastLabel, StatusEvents
     }
 }
 
-}  // namespace bcpctrl
+}  // namespace bcpctrl::printers::files

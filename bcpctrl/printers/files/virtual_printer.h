@@ -9,14 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "bcpctrl/append_file.h"
-#include "bcpctrl/printer.h"
+#include "core/io/append_file.h"
+#include "core/printer.h"
 
-namespace bcpctrl {
+namespace bcpctrl::printers::files {
+
 class PictureFolder;
-}
-
-namespace bcpctrl {
 
 // The issueCall-th Issue after OpenPort answers `result` and writes no label.
 struct SimulatedIssueFailure {
@@ -59,15 +57,10 @@ struct VirtualEntry final : PrinterEntry {
     int drawingDotsPerInch() const override { return images.empty() ? 0 : dotsPerInch; }
 };
 
-// {"label":n,"copies":c,"cut":false,"fields":{"1":"text",...}}: n is the number of the
-// first of the c labels this Issue printed; every field with a non-empty text, in
-// ascending number order. Text that is not UTF-8 has its bad bytes replaced.
-std::string labelLine(int labelNumber, int copies, bool cut, const FieldValues& values);
-
 class VirtualPrinter final : public Printer {
 public:
     // With `pictures`, each label is drawn there too, at `dotsPerInch`.
-    VirtualPrinter(AppendFile output, Simulation simulation, bool isSerialPort,
+    VirtualPrinter(io::AppendFile output, Simulation simulation, bool isSerialPort,
                    std::unique_ptr<PictureFolder> pictures = nullptr, int dotsPerInch = render::kDefaultDotsPerInch);
     ~VirtualPrinter() override;
 
@@ -77,7 +70,7 @@ private:
     const SimulatedIssueFailure* simulatedFailureAt(int issueCall) const;
     void queueReportsFor(int firstLabel, int lastLabel, StatusEvents& events) const;
 
-    AppendFile output_;
+    io::AppendFile output_;
     Simulation simulation_;
     std::unique_ptr<PictureFolder> pictures_;
     int dotsPerInch_ = render::kDefaultDotsPerInch;
@@ -86,4 +79,4 @@ private:
     int labelsWritten_ = 0;
 };
 
-}  // namespace bcpctrl
+}  // namespace bcpctrl::printers::files

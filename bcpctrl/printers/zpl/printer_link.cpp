@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "bcpctrl/printer_link.h"
+#include "printers/zpl/printer_link.h"
 
 #include <algorithm>
 #include <array>
@@ -17,7 +17,9 @@
 #include <termios.h>
 #include <unistd.h>
 
-namespace bcpctrl {
+#include "render/free_with.h"
+
+namespace bcpctrl::printers::zpl {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -98,10 +100,7 @@ std::chrono::nanoseconds characterTime(const SerialPort& setting) {
     return std::chrono::nanoseconds(1'000'000'000LL * bits / std::max(setting.baudRate, 1));
 }
 
-struct AddressInfoDeleter {
-    void operator()(addrinfo* info) const { ::freeaddrinfo(info); }
-};
-using AddressInfo = std::unique_ptr<addrinfo, AddressInfoDeleter>;
+using AddressInfo = std::unique_ptr<addrinfo, render::FreeWith<::freeaddrinfo>>;
 
 int millisecondsUntil(Clock::time_point deadline) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -109,8 +108,8 @@ int millisecondsUntil(Clock::time_point deadline) {
 }
 
 // One attempt at one address; the socket when connected before the deadline.
-UniqueFd connectTo(const addrinfo& address, Clock::time_point deadline) {
-    UniqueFd fd(::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, address.ai_protocol));
+io::UniqueFd connectTo(const addrinfo& address, Clock::time_point deadline) {
+    io::UniqueFd fd(::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, address.ai_protocol));
     if (!fd) {
         return {};
     }
@@ -134,26 +133,9 @@ UniqueFd connectTo(const addrinfo& address, Clock::time_point deadline) {
 
 }  // namespace
 
-UniqueFd::UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-
-UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
-    if (this != &other) {
-        reset();
-        fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-}
-
-void UniqueFd::reset() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
-}
-
 std::optional<PrinterLink> PrinterLink::openSerial(const std::filesystem::path& device, const SerialPort& setting,
                                                    FlowControl flow) {
-    UniqueFd fd(::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    io::UniqueFd fd(::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!fd || !::isatty(fd.get())) {
         return std::nullopt;
     }
@@ -180,7 +162,7 @@ std::optional<PrinterLink> PrinterLink::connectTcp(const std::string& host, int 
     const AddressInfo addresses(found);
     const auto deadline = Clock::now() + timeout;
     for (const addrinfo* address = addresses.get(); address != nullptr; address = address->ai_next) {
-        if (UniqueFd fd = connectTo(*address, deadline)) {
+        if (io::UniqueFd fd = connectTo(*address, deadline)) {
             return PrinterLink(std::move(fd), true, std::chrono::nanoseconds(0));
         }
     }
@@ -306,4 +288,4 @@ std::size_t PrinterLink::unsentBytes() const {
     return static_cast<std::size_t>(queued);
 }
 
-}  // namespace bcpctrl
+}  // namespace bcpctrl::printers::zpl

@@ -13,30 +13,12 @@
 #include <string_view>
 #include <utility>
 
-#include "bcpctrl/port_setting.h"
+#include "core/io/unique_fd.h"
+#include "core/port_setting.h"
 
-namespace bcpctrl {
+namespace bcpctrl::printers::zpl {
 
 enum class FlowControl { None, XonXoff, RtsCts };
-
-// Owns one open file descriptor and closes it when it goes.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    UniqueFd(UniqueFd&& other) noexcept;
-    UniqueFd& operator=(UniqueFd&& other) noexcept;
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    ~UniqueFd() { reset(); }
-
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    void reset();
-
-private:
-    int fd_ = -1;
-};
 
 enum class WriteProgress {
     Done,    // everything written
@@ -91,12 +73,12 @@ public:
     ~PrinterLink() { close(); }
 
 private:
-    PrinterLink(UniqueFd fd, bool isSocket, std::chrono::nanoseconds perByte)
+    PrinterLink(io::UniqueFd fd, bool isSocket, std::chrono::nanoseconds perByte)
         : fd_(std::move(fd)), isSocket_(isSocket), perByte_(perByte) {}
     long writeSome(std::string_view bytes);
     long readSome(char* buffer, std::size_t size);
 
-    UniqueFd fd_;
+    io::UniqueFd fd_;
     bool isSocket_ = false;
     std::chrono::nanoseconds perByte_{0};  // on the line; 0 for a network connection
     std::uint64_t bytesWritten_ = 0;
@@ -104,4 +86,4 @@ private:
     std::chrono::steady_clock::time_point lastWriteAt_{};
 };
 
-}  // namespace bcpctrl
+}  // namespace bcpctrl::printers::zpl

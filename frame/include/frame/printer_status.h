@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 // The two-character printer states that status reports (result 0x800A044E) carry, one
-// table for every kind of printer. "00", "02", "40" and "41" are normal states; every
-// other state is a fault that the operator must clear at the printer.
+// table for the frame and every kind of printer. "00", "02", "40" and "41" are normal
+// states; every other state is a fault that the operator must clear at the printer.
 #pragma once
 
 #include <string_view>
 
-namespace bcpctrl::printer_status {
+namespace frame::printer_status {
 
 // Normal states.
 inline constexpr std::string_view kReady = "00";         // idle and ready; also sent when a fault has cleared
@@ -25,4 +25,11 @@ inline constexpr std::string_view kOffline = "17";      // the printer does not 
 inline constexpr std::string_view kQueueStopped = "18"; // the print queue has been stopped
 inline constexpr std::string_view kOtherFault = "19";   // any other printer error (head too hot, cutter...)
 
-}  // namespace bcpctrl::printer_status
+// Whether a status text starts with a normal state. The states are ASCII, so its first two
+// bytes are its first two characters whenever they are one.
+constexpr bool isNormalState(std::string_view status) {
+    const std::string_view state = status.substr(0, 2);
+    return state == kReady || state == kReceiving || state == kLabelPrinted || state == kPrinting;
+}
+
+}  // namespace frame::printer_status

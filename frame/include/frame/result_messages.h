@@ -14,9 +14,6 @@ namespace frame {
 // every code the control does not document.
 std::optional<std::string_view> knownFailureMessage(ResultCode code);
 
-// True for the printer states "40", "41", "00" and "02" at the start of a status text.
-bool isNormalPrinterState(std::string_view status);
-
 // "プリンタに異常が発生しました。 (status)" with the request to clear the printer error.
 std::string printerFaultText(std::string_view status);
 

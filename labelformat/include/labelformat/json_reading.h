@@ -6,13 +6,15 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
-namespace bcpctrl::json_reading {
+namespace labelformat::json_reading {
 
 using Json = nlohmann::json;
 
@@ -35,5 +37,17 @@ double readNumber(const Json& value);  // finite, integer or not
 std::int64_t readInteger(const Json& value);
 std::string readString(const Json& value);
 bool readBool(const Json& value);
+// An integer from `lowest` to `highest`.
+int readBoundedInt(const Json& value, int lowest, int highest);
 
-}  // namespace bcpctrl::json_reading
+// One of the names `choices` lists, as its value.
+template <typename T>
+T readChoice(const Json& value, std::initializer_list<std::pair<std::string_view, T>> choices) {
+    const std::string text = readString(value);
+    for (const auto& [name, choice] : choices) {
+        if (name == text) return choice;
+    }
+    throw JsonShapeError{};
+}
+
+}  // namespace labelformat::json_reading

@@ -12,9 +12,9 @@
 #include <utility>
 #include <vector>
 
-#include "bcpctrl/outcome.h"
+#include "labelformat/outcome.h"
 
-namespace bcpctrl {
+namespace labelformat {
 
 enum class FieldType { Text, Barcode };
 enum class Symbology { Ean13, Ean8, Code128, Gs1_128, Code39, Nw7, Itf14, Qr };
@@ -93,4 +93,4 @@ Outcome<LabelFormat> readLabelFormatFile(const std::filesystem::path& file);
 // number outside 1..32767 or a number used twice, a static element not inside the label.
 std::optional<ErrorNumber> findLayoutError(const LabelFormat& format);
 
-}  // namespace bcpctrl
+}  // namespace labelformat

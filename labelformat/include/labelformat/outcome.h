@@ -5,9 +5,9 @@
 #include <optional>
 #include <utility>
 
-#include "bcpctrl/result_codes.h"
+#include "labelformat/result_codes.h"
 
-namespace bcpctrl {
+namespace labelformat {
 
 template <typename T>
 class Outcome {
@@ -27,4 +27,4 @@ private:
     std::optional<ErrorNumber> error_;
 };
 
-}  // namespace bcpctrl
+}  // namespace labelformat

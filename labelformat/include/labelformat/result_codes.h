@@ -6,7 +6,7 @@
 
 #include "frame/bcp_control.h"
 
-namespace bcpctrl {
+namespace labelformat {
 
 enum class ErrorNumber : std::uint16_t {
     PortCannotBeOpened = 1000,
@@ -34,4 +34,4 @@ constexpr frame::ResultCode resultCodeOf(ErrorNumber number) {
 
 inline constexpr frame::ResultCode kSuccess = 0;
 
-}  // namespace bcpctrl
+}  // namespace labelformat

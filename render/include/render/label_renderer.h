@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "bcpctrl/label_format.h"
-#include "bcpctrl/outcome.h"
+#include "labelformat/label_format.h"
+#include "labelformat/outcome.h"
 #include "render/fonts.h"
 #include "render/layout.h"
 #include "render/raster.h"
@@ -43,18 +43,18 @@ struct LabelContent {
 class LabelRenderer {
 public:
     // 1300 when an image of the format cannot be read as a PNG file.
-    static bcpctrl::Outcome<LabelRenderer> create(const bcpctrl::LabelFormat& format, std::shared_ptr<Fonts> fonts);
+    static labelformat::Outcome<LabelRenderer> create(const labelformat::LabelFormat& format, std::shared_ptr<Fonts> fonts);
 
     LabelRenderer(LabelRenderer&&) noexcept;
     LabelRenderer& operator=(LabelRenderer&&) noexcept;
     ~LabelRenderer();
 
-    const bcpctrl::LabelFormat& format() const;
+    const labelformat::LabelFormat& format() const;
 
     // 1302 when a barcode cannot encode its field's text (letters in a JAN, a wrong check
     // digit, too long...) or does not fit its box; `why`, when given, says which and why.
     // An empty barcode field draws nothing.
-    bcpctrl::Outcome<LabelContent> content(const bcpctrl::FieldValues& values, std::string* why = nullptr);
+    labelformat::Outcome<LabelContent> content(const labelformat::FieldValues& values, std::string* why = nullptr);
 
     LabelLayout layOut(const LabelContent& content, int dotsPerInch);
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "bcpctrl/label_format.h"
+#include "labelformat/label_format.h"
 #include "render/raster.h"
 
 namespace render {
@@ -70,7 +70,7 @@ struct TextBlock {
     bool bold = false;
     double fontSizeDots = 0.0;  // the em before condensing
     double condense = 1.0;      // horizontal scale of the glyphs, kMinimumCondense..1
-    bcpctrl::Align align = bcpctrl::Align::Left;  // where each line sits in the area's width
+    labelformat::Align align = labelformat::Align::Left;  // where each line sits in the area's width
     bool clipped = false;       // the end did not fit and is shown as "…"
     bool asciiOnly = true;      // printable ASCII only: a printer's resident font can show it
     int unknownGlyphs = 0;      // characters the font has no glyph for
@@ -89,7 +89,7 @@ struct TextElement {
 
 // A barcode's symbol as libzint encodes it: the same at every resolution.
 struct EncodedSymbol {
-    bcpctrl::Symbology symbology = bcpctrl::Symbology::Code128;
+    labelformat::Symbology symbology = labelformat::Symbology::Code128;
     std::string data;           // what a scanner reads: check digits added, NW7 start/stop letters
     std::string humanReadable;  // the text printed under linear symbols
     int columns = 0;            // modules across
@@ -100,7 +100,7 @@ struct EncodedSymbol {
     int quietTopModules = 0;  // matrix symbols only
     int wideToNarrow = 1;     // CODE39, NW7 and ITF14: the wide element in modules
 
-    bool isMatrix() const { return bcpctrl::Symbology::Qr == symbology; }
+    bool isMatrix() const { return labelformat::Symbology::Qr == symbology; }
     bool isDark(int column, int row = 0) const {
         return dark[static_cast<std::size_t>(row) * static_cast<std::size_t>(columns) +
                     static_cast<std::size_t>(column)] != 0;
@@ -123,7 +123,7 @@ struct BarcodeElement {
 
 // Lines, boxes and images of the format, in dots on the label.
 struct StaticDrawing {
-    bcpctrl::StaticType type = bcpctrl::StaticType::Line;
+    labelformat::StaticType type = labelformat::StaticType::Line;
     DotRect rect;  // boxes, images, and lines along an axis: the dots they cover
     int lineWidthDots = 1;
     bool fill = false;

@@ -33,6 +33,10 @@ struct Raster {
         const auto byte = bits[static_cast<std::size_t>(yDots) * strideBytes + static_cast<std::size_t>(xDots) / 8];
         return (byte & (0x80u >> (xDots % 8))) != 0;
     }
+    void setBlack(int xDots, int yDots) {
+        bits[static_cast<std::size_t>(yDots) * strideBytes + static_cast<std::size_t>(xDots) / 8] |=
+            static_cast<std::uint8_t>(0x80u >> (xDots % 8));
+    }
 };
 
 }  // namespace render

@@ -1,94 +1,21 @@
 // SPDX-License-Identifier: MIT
-// The ZPL II building blocks a label is made of: graphics (compressed, or stored in the
-// printer and recalled), native barcodes, text in the resident font, and the
-// commands that open and close a format with its copies and cut. Every length is in dots
-// of the printer.
+// The ZPL II commands every label is built of: field origins and orientations, field data,
+// text in a font of the printer, and the commands that open and close a format with its
+// copies and cut. Every length is in dots of the printer. Graphics and barcodes have
+// files of their own (zpl/graphics.h, zpl/barcodes.h).
 #pragma once
 
-#include <cstdint>
-#include <deque>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 
-#include "render/layout.h"
-#include "render/raster.h"
-
-namespace bcpctrl::zpl {
-
-enum class GraphicCompression {
-    Hex,  // ASCII hex with repeat counts, "," and ":" (every ZPL II printer)
-    Z64,  // zlib + base64 with its CRC, or hex where that is shorter (newer firmware)
-};
+namespace zpl {
 
 struct FieldOrigin {
     int xDots = 0;
     int yDots = 0;
     bool baseline = false;  // ^FT (text baseline, bottom of a barcode) instead of ^FO (top left)
 };
-
-// The data that follows the byte counts of ^GF and ~DG.
-std::string graphicData(const render::Raster& raster, GraphicCompression compression);
-// ^FO...^GFA...^FS
-std::string graphicField(const render::Raster& raster, FieldOrigin origin, GraphicCompression compression);
-
-// Graphics a job prints again and again go to the printer's memory, with ~DG, and labels
-// recall them with ^XG. Graphics are known by their dots, wherever they stand. One store
-// lives for one job; its names are its own (`namePrefix`, two letters or digits), so that
-// the deletion at the end of a job never touches what the next job has stored.
-class GraphicStore {
-public:
-    // What the store keeps in the printer's memory at most, as the printer holds it (one bit
-    // a dot): a few printers of the last twenty years have less free.
-    static constexpr std::size_t kMostStoredBytes = 512 * 1024;
-    // How many graphics seen once it remembers (by a hash of their dots), so that a long
-    // job's memory stays bounded.
-    static constexpr std::size_t kMostRemembered = 4096;
-
-    GraphicStore(GraphicCompression compression, std::string namePrefix);
-
-    // Stored the first time (its download appended to `downloads`, which must reach the
-    // printer before the format), recalled from then on: for what every label shows.
-    std::string place(const render::Raster& raster, FieldOrigin origin, std::string& downloads);
-    // For field texts, many of which repeat (a supplier, a warehouse) while some never do
-    // (a product name): stored the first time while the store holds less than half of what
-    // it may; after that, sent within the format the first time and stored when it shows
-    // up again, so that what is left goes to texts that repeat.
-    std::string placeFieldText(const render::Raster& raster, FieldOrigin origin, std::string& downloads);
-    // A format that deletes every graphic this store downloaded (empty when none).
-    std::string deleteAll() const;
-    std::size_t size() const { return names_.size(); }
-    std::size_t storedBytes() const { return storedBytes_; }
-
-private:
-    std::string store(const std::string& key, const render::Raster& raster, std::string& downloads);
-
-    GraphicCompression compression_;
-    std::string namePrefix_;
-    std::map<std::string, std::string> names_;  // by the graphic's size and dots
-    std::size_t storedBytes_ = 0;
-    std::unordered_set<std::size_t> seen_;  // hashes of graphics sent once, the newest kMostRemembered
-    std::deque<std::size_t> seenOrder_;
-};
-
-// Where a barcode goes and how big its modules are.
-struct BarcodePlacement {
-    FieldOrigin origin;       // ^FO: the top-left corner of the bars as printed
-    int rotationDeg = 0;      // 0, 90, 180 or 270, clockwise
-    int moduleWidthDots = 1;  // ^BY: the narrowest bar (QR: the module)
-    int heightDots = 1;       // the bars (not QR)
-};
-// ^BY and the symbology's own command, without the printer's interpretation line, with
-// field data that makes the printer draw exactly the symbol's modules: EAN without the
-// check digit the printer adds, ITF-14 whole without one added, Codabar with its start and
-// stop letters as parameters, Code 128 and GS1-128 with the start code, code set changes
-// and FNC1 the symbol has, as invocation codes. Nothing where the printer would draw
-// something else: a Code 128 symbol with SHIFT, two-width symbols whose wide element is not
-// 2 or 3 modules, modules over 10 dots, a QR code turned, or one whose text is neither ASCII
-// (automatic input) nor all Shift JIS double-byte characters (Kanji mode).
-std::optional<std::string> barcodeField(const render::EncodedSymbol& symbol, const BarcodePlacement& placement);
 
 struct TextField {
     FieldOrigin origin;   // ^FT: the left end of the line's (or block's) baseline
@@ -104,9 +31,13 @@ struct TextField {
 // fieldData.
 std::string textField(const TextField& field);
 
+// The text in Shift JIS (CP932), or nothing when a character has no code there.
+std::optional<std::string> shiftJis(std::string_view utf8);
 // Whether every character of a UTF-8 text has a Shift JIS (CP932) code: the characters the
 // Japanese fonts label printers hold cover.
 bool shiftJisCovers(std::string_view utf8);
+// Every byte as _XX, as field data after ^FH gives it.
+std::string escapedBytes(std::string_view bytes);
 
 // ^FD with the text; with ^FH before it, and the characters that would end or change the
 // field (^ ~ _ and control characters) written as _XX, when it has any.
@@ -122,4 +53,4 @@ std::string formatEnd(int copies, bool cut, bool printerHasCutter);
 std::string origin(FieldOrigin origin);
 char orientation(int rotationDeg);
 
-}  // namespace bcpctrl::zpl
+}  // namespace zpl

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-namespace bcpctrl::zpl {
+namespace zpl {
 
 struct HostStatus {
     bool paperOut = false;
@@ -33,13 +33,9 @@ struct HostStatus {
 // dropped.
 std::optional<HostStatus> takeHostStatus(std::string& incoming);
 
-// The two-character printer state (printer_status.h) of the answer: its weightiest fault
-// (paper out, head open, ribbon out, paused, buffer full, any other), or "00".
-std::string_view printerState(const HostStatus& status);
-
 // How many labels are still inside the printer, given the copies of the formats sent
 // before the query that it has not yet been seen to print, oldest first: the rest of the
 // batch printing, and all copies of the formats still waiting (a partial one included).
 long labelsInPrinter(const HostStatus& status, const std::vector<int>& copiesOfUnprintedFormats);
 
-}  // namespace bcpctrl::zpl
+}  // namespace zpl

@@ -16,10 +16,10 @@
 #include <string>
 #include <string_view>
 
-#include "bcpctrl/printer.h"
-#include "bcpctrl/zpl_commands.h"
+#include "render/label_renderer.h"
+#include "zpl/graphics.h"
 
-namespace bcpctrl::zpl {
+namespace zpl {
 
 struct EncoderSettings {
     int dotsPerInch = 203;
@@ -30,6 +30,15 @@ struct EncoderSettings {
     std::string japaneseFont{};
 };
 
+// One Issue: the label the renderer lays out from its content, its copies and whether it
+// is cut after the last of them.
+struct IssueToEncode {
+    render::LabelRenderer& renderer;
+    const render::LabelContent& content;
+    int copies = 1;
+    bool cut = false;
+};
+
 // One encoder lives for one job, from OpenPort to ClosePort, so that it can store
 // graphics in the printer once and recall them on every label.
 class LabelEncoder {
@@ -38,7 +47,7 @@ public:
 
     // Everything one Issue sends: downloads first, then one format with the Issue's
     // copies and cut. Exactly one format per Issue: the printer counts labels by formats.
-    virtual std::string encodeIssue(const LabelToPrint& label) = 0;
+    virtual std::string encodeIssue(const IssueToEncode& issue) = 0;
     // What the end of the job sends: the deletion of graphics it stored (may be empty).
     virtual std::string endOfJob() = 0;
 };
@@ -60,4 +69,4 @@ std::optional<FontSize> residentFontSize(std::string_view line, double emDots, i
 // above.
 std::optional<FontSize> japaneseFontSize(std::string_view line, double emDots, int lineWidthDots);
 
-}  // namespace bcpctrl::zpl
+}  // namespace zpl

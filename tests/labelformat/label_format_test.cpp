@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "bcpctrl/label_format.h"
+#include "labelformat/label_format.h"
 
 #include <functional>
 #include <random>
@@ -7,9 +7,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "test_support.h"
+#include "temp_dir.h"
 
-namespace bcpctrl {
+namespace labelformat {
 namespace {
 
 using Json = nlohmann::json;
@@ -172,11 +172,11 @@ TEST(LabelFormat, EveryTruncationAndGarbageIsUnreadableWithoutCrashing) {
 }
 
 TEST(LabelFormat, MissingFilesAndDirectoriesAreUnreadable) {
-    const testing::TempDir dir;
+    const testing_support::TempDir dir;
     EXPECT_EQ(readLabelFormatFile(dir.path() / "none.json").error(), ErrorNumber::FormatUnreadable);
     EXPECT_EQ(readLabelFormatFile(dir.path()).error(), ErrorNumber::FormatUnreadable);
     EXPECT_TRUE(readLabelFormatFile(dir.write("ok.json", sampleFormat().dump())).ok());
 }
 
 }  // namespace
-}  // namespace bcpctrl
+}  // namespace labelformat

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "bcpctrl/printer_list.h"
-#include "bcpctrl/virtual_printer.h"
+#include "core/printer_list.h"
+#include "printers/files/virtual_printer.h"
+#include "printers/registry.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +14,10 @@ namespace {
 
 using testing::fakeEnvironment;
 
+Outcome<PrinterList> parse(std::string_view text) { return parsePrinterList(text, printers::installedKinds()); }
+
 TEST(PrinterList, ReadsEverySimulatorOption) {
-    const auto list = parsePrinterList(R"({
+    const auto list = parse(R"({
       "printers": {"TEC B-374": {"type": "virtual", "output": "out\\labels.jsonl",
                                  "loadFormatError": 1300, "openPortError": {"result": 0}}},
       "serialPorts": {"com1": {"type": "virtual", "output": "/abs/com1.jsonl", "confirmEach": true,
@@ -22,14 +25,14 @@ TEST(PrinterList, ReadsEverySimulatorOption) {
                                "issueError": [{"label": 3, "error": 1003, "status": "06"},
                                               {"label": 4, "result": 2148140008}]}}})");
     ASSERT_TRUE(list.ok());
-    const auto* driver = dynamic_cast<const VirtualEntry*>(list.value().find(DriverPort{"TEC B-374"}));
+    const auto* driver = dynamic_cast<const printers::files::VirtualEntry*>(list.value().find(DriverPort{"TEC B-374"}));
     ASSERT_NE(driver, nullptr);
     EXPECT_EQ(driver->output, "out\\labels.jsonl");
     EXPECT_EQ(driver->simulation.loadFormatAnswer, frame::resultCodeFor(1300));
     EXPECT_EQ(driver->simulation.openPortAnswer, 0);
-    const auto* serial = dynamic_cast<const VirtualEntry*>(list.value().find(SerialPort{"COM1", 9600, 'E', 8, 1}));
+    const auto* serial = dynamic_cast<const printers::files::VirtualEntry*>(list.value().find(SerialPort{"COM1", 9600, 'E', 8, 1}));
     ASSERT_NE(serial, nullptr);
-    const Simulation& simulation = serial->simulation;
+    const printers::files::Simulation& simulation = serial->simulation;
     EXPECT_TRUE(simulation.confirmEach);
     EXPECT_EQ(simulation.delayPerLabel.count(), 5);
     ASSERT_EQ(simulation.statusReports.size(), 1u);
@@ -84,15 +87,15 @@ TEST(PrinterList, MalformedListsAre1200) {
     };
     for (const auto& [row, text] : rows) {
         SCOPED_TRACE(row);
-        EXPECT_EQ(parsePrinterList(text).error(), ErrorNumber::PrinterListUnreadable);
+        EXPECT_EQ(parse(text).error(), ErrorNumber::PrinterListUnreadable);
     }
-    EXPECT_TRUE(parsePrinterList("{}").ok());
-    EXPECT_TRUE(parsePrinterList(R"({"printers": {"P": {"type": "zpl", "host": "h", "port": 9101, "dotsPerInch": 300,
+    EXPECT_TRUE(parse("{}").ok());
+    EXPECT_TRUE(parse(R"({"printers": {"P": {"type": "zpl", "host": "h", "port": 9101, "dotsPerInch": 300,
       "cutter": true, "graphics": "hex", "japaneseFont": "R:Ja_font-1.TTF", "statusTimeoutMs": 500, "statusIntervalMs": 0, "connectTimeoutMs": 100},
       "S": {"type": "zpl", "device": "/dev/ttyS0", "serial": "19200,N,8,1"}},
       "serialPorts": {"COM2": {"type": "zpl", "device": "/dev/ttyUSB0", "flowControl": "rtscts", "writeTimeoutMs": 1}}})")
                     .ok());
-    EXPECT_TRUE(parsePrinterList(R"({"printers": {"P": {"type": "cups", "queue": "Q", "server": "[::1]:8631"}}})").ok());
+    EXPECT_TRUE(parse(R"({"printers": {"P": {"type": "cups", "queue": "Q", "server": "[::1]:8631"}}})").ok());
 }
 
 // A program sets the fonts up while its window opens only when some destination draws.
@@ -108,7 +111,7 @@ TEST(PrinterList, EveryKindThatDrawsSaysSo) {
     };
     for (const auto& [row, text, draws] : rows) {
         SCOPED_TRACE(row);
-        EXPECT_EQ(parsePrinterList(text).value().anyDrawsLabels(), draws);
+        EXPECT_EQ(parse(text).value().anyDrawsLabels(), draws);
     }
 }
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// ZPL both ways: what the control writes, read back by the emulator's decoder (written
-// apart from the encoder); what printers answer to ~HS; and the decoder and fault script
-// of zpl-printer-sim on their own. One file, so that the build pays for its headers once.
+// What the control writes for a label, read back by the emulator's decoder (written apart
+// from the encoder): graphics, barcodes, text, the format's copies and cut, and the sample
+// jobs' labels against the renderer's picture.
 #include <algorithm>
 #include <climits>
 #include <cstdio>
@@ -10,18 +10,24 @@
 
 #include <gtest/gtest.h>
 
-#include "bcpctrl/zpl_commands.h"
-#include "bcpctrl/zpl_host_status.h"
-#include "bcpctrl/zpl_label_encoder.h"
+#include "zpl/barcodes.h"
+#include "zpl/commands.h"
+#include "zpl/graphics.h"
+#include "zpl/label_encoder.h"
 #include "raster_reading.h"
 #include "render/label_renderer.h"
 #include "sample_jobs.h"
 #include "zplsim/barcode_bars.h"
-#include "zplsim/fault_script.h"
 #include "zplsim/zpl_decoder.h"
 
-namespace bcpctrl::zpl {
+namespace zpl {
 namespace {
+
+using labelformat::Align;
+using labelformat::FieldType;
+using labelformat::LabelField;
+using labelformat::LabelFormat;
+using labelformat::Symbology;
 
 std::vector<zplsim::Label> decodeAll(const std::string& zpl) {
     std::vector<zplsim::Label> labels;
@@ -460,7 +466,7 @@ TEST(ZplLabels, SampleLabelsPrintWhereTheRendererDrawsThemAndEveryBarcodeReads) 
         for (std::size_t number = 0; number < labels; ++number) {
             SCOPED_TRACE(::testing::Message() << "label " << number + 1);
             const auto content = renderer.content(values[number]).value();
-            decoder.feed(encoder->encodeIssue(LabelToPrint{format, values[number], 1, false, &content, &renderer}));
+            decoder.feed(encoder->encodeIssue({renderer, content, 1, false}));
             ASSERT_EQ(printed.size(), number + 1);
             const zplsim::Label& label = printed.back();
             EXPECT_TRUE(label.errors.empty()) << label.errors.front();
@@ -517,181 +523,5 @@ TEST(ZplLabels, SampleLabelsPrintWhereTheRendererDrawsThemAndEveryBarcodeReads) 
     }
 }
 
-// The three strings with the fields that matter set; the rest as printers send them.
-std::string answer(char paperOut, char pause, int formats, char bufferFull, char partial, char headUp, char ribbonOut,
-                   long remaining, char overTemperature = '0') {
-    char text[200];
-    std::snprintf(text, sizeof text,
-                  "\x02" "030,%c,%c,0560,%03d,%c,0,%c,000,0,0,%c\x03\r\n"
-                  "\x02" "001,0,%c,%c,0,2,0,0,%08ld,1,000\x03\r\n"
-                  "\x02" "1234,0\x03\r\n",
-                  paperOut, pause, formats, bufferFull, partial, overTemperature, headUp, ribbonOut, remaining);
-    return text;
-}
-
-TEST(HostStatus, TakesWholeAnswersOnlyAndSkipsWhatIsNotOne) {
-    struct Row {
-        int row;
-        std::string incoming;
-        std::optional<std::string_view> state;  // nothing: no answer yet
-        long formats;
-        long remaining;
-        std::size_t left;  // bytes left in `incoming`
-    };
-    const std::string paperOut = answer('1', '0', 2, '0', '0', '0', '0', 3);
-    const std::vector<Row> rows{
-        {1, paperOut, "11", 2, 3, 2},  // the last CR LF waits for the next call
-        {2, paperOut.substr(0, 40), std::nullopt, 0, 0, 40},
-        {3, "\x11\x13garbage" + answer('0', '1', 0, '0', '1', '0', '0', 0), "15", 0, 0, 2},
-        {4, "\x02" "1,2,3\x03\r\n\x02" "4\x03\r\n\x02" "5\x03\r\n" + answer('0', '0', 0, '0', '0', '1', '1', 0), "13", 0, 0, 2},
-        {5, answer('0', '0', 0, '0', '0', '0', '1', 0), "14", 0, 0, 2},
-        {6, answer('0', '0', 0, '1', '0', '0', '0', 0), "16", 0, 0, 2},
-        {7, answer('0', '0', 1, '0', '0', '0', '0', 12, '1'), "19", 1, 12, 2},
-        {8, answer('0', '0', 0, '0', '0', '0', '0', 0), "00", 0, 0, 2},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.row);
-        std::string incoming = row.incoming;
-        const auto status = takeHostStatus(incoming);
-        ASSERT_EQ(status.has_value(), row.state.has_value());
-        EXPECT_EQ(incoming.size(), row.left);
-        if (!status) continue;
-        EXPECT_EQ(printerState(*status), *row.state);
-        EXPECT_EQ(status->formatsInBuffer, row.formats);
-        EXPECT_EQ(status->labelsRemaining, row.remaining);
-    }
-}
-
-TEST(HostStatus, LabelsStillInThePrinterAreTheBatchAndTheWaitingFormats) {
-    struct Row {
-        int row;
-        long formats;
-        bool partial;
-        long remaining;
-        std::vector<int> copies;  // of the formats not yet seen printed, oldest first
-        long expected;
-    };
-    const std::vector<Row> rows{
-        {1, 0, false, 0, {1, 1}, 0},
-        {2, 2, false, 0, {1, 3, 2}, 5},       // the newest two wait
-        {3, 1, false, 2, {3, 1}, 3},          // two copies of the first left, the second waits
-        {4, 0, true, 0, {1, 4}, 4},           // the newest is still coming in
-        {5, 5, false, 0, {1, 1}, 2},          // formats of someone else count for nothing
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.row);
-        HostStatus status;
-        status.formatsInBuffer = row.formats;
-        status.partialFormat = row.partial;
-        status.labelsRemaining = row.remaining;
-        EXPECT_EQ(labelsInPrinter(status, row.copies), row.expected);
-    }
-}
-
 }  // namespace
-}  // namespace bcpctrl::zpl
-
-// zpl-printer-sim's decoder on ZPL that other programs write (a CUPS raster-to-label filter
-// stores each page with ~DG), on data it must refuse, and on bytes that come in pieces as a
-// serial line delivers them.
-namespace zplsim {
-namespace {
-
-struct Decoded {
-    std::vector<Label> labels;
-    std::vector<std::string> rejected;
-    int statusQueries = 0;
-    int cancels = 0;
-};
-
-Decoded decode(const std::vector<std::string>& pieces, bool finish = true) {
-    Decoded decoded;
-    Decoder decoder(DecoderEvents{[&](Label label) { decoded.labels.push_back(std::move(label)); },
-                                  [&] { ++decoded.statusQueries; }, [&] { ++decoded.cancels; }, nullptr,
-                                  [&](const std::string& error) { decoded.rejected.push_back(error); }, nullptr});
-    for (const std::string& piece : pieces) decoder.feed(piece);
-    if (finish) decoder.finish();
-    return decoded;
-}
-
-// A page as such a filter writes it: settings, the page stored as a graphic in hex lines
-// ("," a white row, ":" the row above again), a format that recalls it, one that deletes it.
-const std::string kFilterPage =
-    "^XA^MNY^LH0,0^XZ\n"
-    "~DGR:CUPS.GRF,8,2,\n"
-    "FFF0\n,\n:\n0F,\n"
-    "^XA\n^POI\n^PW16\n^FO0,0^XGR:CUPS.GRF,1,1^FS\n^PQ2, 0, 0, N\n^XZ\n"
-    "^XA\n^IDR:CUPS.GRF^FS\n^XZ\n";
-
-TEST(ZplDecoder, ReadsAPageAsARasterFilterStoresAndRecallsIt) {
-    const Decoded decoded = decode({kFilterPage});
-    ASSERT_EQ(decoded.labels.size(), 3u);
-    EXPECT_FALSE(decoded.labels[0].prints()) << "settings alone print nothing";
-    EXPECT_FALSE(decoded.labels[2].prints());
-    const Label& page = decoded.labels[1];
-    ASSERT_TRUE(page.prints());
-    EXPECT_EQ(page.copies, 2);
-    ASSERT_TRUE(page.fields[0].image);
-    const Bitmap& image = *page.fields[0].image;
-    EXPECT_EQ(image.bits, (std::vector<std::uint8_t>{0xFF, 0xF0, 0, 0, 0, 0, 0x0F, 0}));
-    EXPECT_EQ(page.fields[0].source, "R:CUPS.GRF");
-    EXPECT_TRUE(decoded.rejected.empty());
-}
-
-TEST(ZplDecoder, BytesInAnyPiecesDecodeAsTheWholeAndQueriesAnswerAtOnce) {
-    const std::string stream = kFilterPage + "^XA^FO1,2^A0N,20^FH^FDa_5Eb^FS^XZ~HS";
-    std::vector<std::string> bytes;
-    for (const char c : stream) bytes.emplace_back(1, c);
-    const Decoded whole = decode({stream});
-    const Decoded pieces = decode(bytes, false);
-    ASSERT_EQ(pieces.labels.size(), whole.labels.size());
-    EXPECT_EQ(pieces.labels.back().fields[0].data, "a^b");
-    EXPECT_EQ(pieces.labels.back().commands, whole.labels.back().commands);
-    EXPECT_EQ(pieces.statusQueries, 1) << "~HS at the very end is answered without waiting for more";
-}
-
-TEST(ZplDecoder, RefusesDataThatIsNotWhatItClaims) {
-    const std::vector<std::pair<std::string, std::string>> rows{
-        {"^XA^GFA,2,2,1,:Z64:eJz7DwABAQEA:0000^FS^XZ", "CRC does not match"},
-        {"^XA^GFA,2,2,1,:Z64:eJz7DwABAQEA^FS^XZ", "no CRC"},
-        {"^XA^GFA,4,4,2,FF$$^FS^XZ", "not graphic data"},
-        {"^XA^GFA,4,4,2,FFFF^FS^XZ", "data ends after 2 of 4 bytes"},
-        {"^XA^GFA,3,3,2,FF^FS^XZ", "whole rows"},
-        {"^XA^FO0,0^XGR:NONE.GRF,1,1^FS^XZ", "no stored graphic R:NONE.GRF"},
-        {"^XA^FO0,0^FDnever ended^XZ", "a field without ^FS"},
-        {"^XA^FO0,0", "ends inside a format"},
-    };
-    for (std::size_t row = 0; row < rows.size(); ++row) {
-        SCOPED_TRACE(row + 1);
-        const Decoded decoded = decode({rows[row].first});
-        ASSERT_FALSE(decoded.rejected.empty());
-        EXPECT_NE(decoded.rejected.front().find(rows[row].second), std::string::npos) << decoded.rejected.front();
-    }
-}
-
-TEST(ZplDecoder, CancelAllDropsTheFormatBeingReceived) {
-    const Decoded decoded = decode({"^XA^FO0,0^FDlost^FS~JA^XA^FO0,0^FDkept^FS^XZ"});
-    EXPECT_EQ(decoded.cancels, 1);
-    ASSERT_EQ(decoded.labels.size(), 1u);
-    EXPECT_EQ(decoded.labels[0].fields[0].data, "kept");
-}
-
-TEST(FaultScript, ReadsEveryFaultAndRefusesWhatItDoesNotKnow) {
-    std::string bad;
-    const auto rules = parseFaultScript("# faults\npaper-out:after=2,for=500\n\nno-answer\nslow:ms=300,after=1\n", bad);
-    ASSERT_TRUE(rules);
-    ASSERT_EQ(rules->size(), 3u);
-    EXPECT_EQ((*rules)[0].kind, FaultKind::PaperOut);
-    EXPECT_EQ((*rules)[0].afterLabel, 2);
-    EXPECT_EQ((*rules)[0].duration, std::chrono::milliseconds(500));
-    EXPECT_FALSE((*rules)[1].duration);
-    EXPECT_EQ((*rules)[2].slowPerLabel, std::chrono::milliseconds(300));
-    for (const std::string text : {"paper-in", "pause:after=-1", "pause:ms=3", "slow", "head-open:for", "stall:after=1,", "pause:"}) {
-        EXPECT_FALSE(parseFaultRule(text)) << text;
-    }
-    EXPECT_FALSE(parseFaultScript("pause\nbogus\n", bad));
-    EXPECT_EQ(bad, "bogus");
-}
-
-}  // namespace
-}  // namespace zplsim
+}  // namespace zpl

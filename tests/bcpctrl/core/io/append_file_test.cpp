@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "bcpctrl/append_file.h"
+#include "core/io/append_file.h"
 
 #include <signal.h>
 #include <sys/resource.h>
@@ -66,7 +66,7 @@ TEST(AppendFile, ALineIsWrittenWholeOrNotAtAllAndNeverGluedToABrokenOne) {
         SCOPED_TRACE(row.row);
         const TempDir dir;
         const auto file = dir.write("out/labels.jsonl", row.before);
-        auto output = AppendFile::open(file);
+        auto output = io::AppendFile::open(file);
         ASSERT_TRUE(output.has_value());
         {
             std::optional<FileSizeLimit> limit;

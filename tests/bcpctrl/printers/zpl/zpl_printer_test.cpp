@@ -21,11 +21,11 @@
 
 #include "bcpctrl/bcp_ctrl.h"
 #include "render/label_renderer.h"
-#include "bcpctrl/printer_link.h"
+#include "printers/zpl/printer_link.h"
 #include "printer_simulator.h"
 #include "test_support.h"
 
-namespace bcpctrl {
+namespace bcpctrl::printers::zpl {
 namespace {
 
 using frame::ResultCode;
@@ -356,7 +356,7 @@ TEST_F(ZplPrinterTest, LabelsArriveAsDrawnWithTheirCopiesAndCut) {
     };
     const std::vector<Row> rows{{1, "z64", false}, {2, "hex", false}, {3, "z64", true}};
     const std::vector<std::string> texts{"Lot A-7, cut", "入荷ラベル"};
-    const auto format = readLabelFormatFile(system.path() / "formats" / "LABEL.json").value();
+    const auto format = labelformat::readLabelFormatFile(system.path() / "formats" / "LABEL.json").value();
     auto renderer = std::move(render::LabelRenderer::create(format, render::Fonts::loadWhenNeeded()).value());
     const render::Raster drawn = renderer.paint(renderer.layOut(renderer.content({{1, texts[1]}}).value(), 300));
     for (const auto& [row, graphics, byPrinterName] : rows) {
@@ -459,4 +459,4 @@ TEST(SerialLink, TheSettingAndFlowControlReachTheTerminalInRawMode) {
 }
 
 }  // namespace
-}  // namespace bcpctrl
+}  // namespace bcpctrl::printers::zpl

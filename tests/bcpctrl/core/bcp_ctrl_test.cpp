@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "bcpctrl/bcp_ctrl.h"
-#include "bcpctrl/virtual_printer.h"
+#include "printers/files/label_line.h"
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -431,7 +431,7 @@ TEST(LabelLine, WritesEveryTextAsTheJsonLibraryDoes) {
             if (!value.empty()) fields[std::to_string(number)] = value;
         }
         const nlohmann::ordered_json reference{{"label", 7}, {"copies", 2}, {"cut", true}, {"fields", fields}};
-        EXPECT_EQ(labelLine(7, 2, true, values),
+        EXPECT_EQ(printers::files::labelLine(7, 2, true, values),
                   reference.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
     }
 }

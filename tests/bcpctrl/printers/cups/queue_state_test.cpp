@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "bcpctrl/cups_status.h"
+#include "printers/cups/queue_state.h"
 
 #include <gtest/gtest.h>
 
-namespace bcpctrl {
+namespace bcpctrl::printers::cups {
 namespace {
 
 TEST(CupsStatus, QueueStatesAndReasonsBecomePrinterStates) {
@@ -37,4 +37,4 @@ TEST(CupsStatus, QueueStatesAndReasonsBecomePrinterStates) {
 }
 
 }  // namespace
-}  // namespace bcpctrl
+}  // namespace bcpctrl::printers::cups

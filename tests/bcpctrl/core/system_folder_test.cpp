@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "bcpctrl/host_paths.h"
+#include "core/system_folder.h"
 
 #include <gtest/gtest.h>
 

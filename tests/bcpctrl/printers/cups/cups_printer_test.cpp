@@ -16,7 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include "bcpctrl/bcp_ctrl.h"
-#include "bcpctrl/printer_status.h"
+#include "frame/printer_status.h"
 #include "cups_test_support.h"
 #include "device_output.h"
 #include "raster_reading.h"
