@@ -2,6 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "frame/text.h"
 #include "goods/goods_edition.h"
@@ -23,48 +28,40 @@ protected:
     }
 };
 
-struct CodeRow {
-    std::uint16_t number;
-    std::int32_t signedCode;
-    const char* message;
-};
+// The failure texts as the README quotes them for the operator: (error number, text).
+std::vector<std::pair<std::uint16_t, std::string>> readmeFailureTexts() {
+    std::ifstream readme(MOKUREN_README);
+    const std::regex row(R"(\| (\d+) \| (.+) \|)");
+    std::vector<std::pair<std::uint16_t, std::string>> texts;
+    bool inSection = false;
+    for (std::string line; std::getline(readme, line);) {
+        if (line.starts_with("#")) inSection = line == "### Failure messages";
+        std::smatch match;
+        if (inSection && std::regex_match(line, match, row)) {
+            texts.emplace_back(static_cast<std::uint16_t>(std::stoi(match[1])), match[2]);
+        }
+    }
+    return texts;
+}
 
-constexpr std::array<CodeRow, 18> kStopCodes{{
-    {1000, -2146827288, "ポートのオープンに失敗しました。"},
-    {1001, -2146827287, "ポートがオープンされていません。"},
-    {1002, -2146827286, "ポートが既にオープンされています。"},
-    {1003, -2146827285, "ポートへの書き込みに失敗しました。"},
-    {1101, -2146827187, "通信エラーが発生しました。"},
-    {1200, -2146827088, "プリンタリストファイルの読み込みに失敗しました。"},
-    {1201, -2146827087, "プリンタ情報ファイルの読み込みに失敗しました。"},
-    {1300, -2146826988, "ラベルフォーマットファイルの読み込みに失敗しました。"},
-    {1301, -2146826987, "UsePrinterプロパティで指定されたプリンタのラベルフォーマットファイルではありません。"},
-    {1302, -2146826986, "印刷レイアウトに誤りがあります。"},
-    {1303, -2146826985, "指定されたフィールドが存在しません。"},
-    {1304, -2146826984, "ラベルフォーマット情報が取得されていません。"},
-    {2000, -2146826288, "サポートされていません。"},
-    {2100, -2146826188, "第一引数に不正な値が指定されています。"},
-    {2101, -2146826187, "第二引数に不正な値が指定されています。"},
-    {3004, -2146825284, "PortSettingプロパティの値が不正です。"},
-    {3011, -2146825277, "SystemPathプロパティの値が不正です。"},
-    {3012, -2146825276, "UsePrinterプロパティの値が不正です。"},
-}};
-
-TEST_F(CheckResultTest, EveryKnownFailureHidesTheWindowAndStopsWithItsMessage) {
-    for (const CodeRow& row : kStopCodes) {
-        SCOPED_TRACE(row.number);
-        EXPECT_EQ(frame::resultCodeFor(row.number), row.signedCode);
+TEST_F(CheckResultTest, EveryKnownFailureHidesTheWindowAndStopsWithTheTextTheReadmeQuotes) {
+    const auto texts = readmeFailureTexts();
+    ASSERT_EQ(texts.size(), 18u);  // every error number but 1102, the printer status report
+    for (const auto& [number, text] : texts) {
+        SCOPED_TRACE(number);
         journal.clear();
         window.boxes.clear();
-        EXPECT_FALSE(check(row.signedCode));
+        EXPECT_FALSE(check(frame::resultCodeFor(number)));
         ASSERT_EQ(window.boxes.size(), 1u);
-        const frame::MessageBox expected{std::string(row.message) + "発行を中止します。", "メッセージ",
-                                         MessageIcon::Exclamation, MessageButtons::Ok};
+        const frame::MessageBox expected{text + "発行を中止します。", "メッセージ", MessageIcon::Exclamation,
+                                         MessageButtons::Ok};
         EXPECT_EQ(window.boxes[0], expected);
         EXPECT_EQ(window.boxes[0].style(), 48);
         // The window is hidden before the box appears.
         EXPECT_EQ(journal, (testing_support::Journal{"hide", "box:" + expected.text}));
     }
+    EXPECT_EQ(frame::resultCodeFor(1000), -2146827288);
+    EXPECT_EQ(frame::resultCodeFor(3012), -2146825276);
 }
 
 TEST_F(CheckResultTest, NormalPrinterStatesGoOnSilently) {

@@ -9,86 +9,53 @@
 
 namespace {
 
-using frame::DispId;
-using testing_support::Argument;
-using Pairs = std::vector<std::pair<int, int>>;  // (label field, record position) in call order
+using testing_support::taggedRecord;
 
 class GoodsTablesTest : public testing_support::JobFixture {
 protected:
     GoodsTablesTest() : JobFixture(goods::kGoodsEdition) {}
-
-    // One record whose position n holds "<tag>n".
-    static std::string record(int fieldCount, const std::string& tag) {
-        std::string line;
-        for (int i = 1; i <= fieldCount; ++i) line += (i > 1 ? "," : "") + tag + std::to_string(i);
-        return line + "\r\n";
-    }
-
-    // The SetField calls of the issued records, as (label field, text).
-    std::vector<std::pair<std::int64_t, std::string>> setFieldsOf(const std::string& fileName,
-                                                                  const std::string& data) {
-        runJob("/LABEL /" + writeData(fileName, data) + " /DRV /DRV:TEC B-374");
-        std::vector<std::pair<std::int64_t, std::string>> calls;
-        for (const auto& call : control.callsOf(DispId::SetField)) {
-            calls.emplace_back(std::get<std::int64_t>(call.args.at(0)), std::get<std::string>(call.args.at(1)));
-        }
-        return calls;
-    }
-
-    static std::vector<std::pair<std::int64_t, std::string>> expected(const Pairs& pairs, const std::string& tag) {
-        std::vector<std::pair<std::int64_t, std::string>> calls;
-        for (const auto& [label, position] : pairs) calls.emplace_back(label, tag + std::to_string(position));
-        return calls;
-    }
 };
 
-const Pairs kReceiving{{1, 2},   {2, 3},   {3, 4},   {4, 5},   {5, 6},   {6, 7},   {7, 8},   {8, 9},
-                       {9, 10},  {10, 11}, {11, 21}, {12, 12}, {13, 13}, {14, 20}, {15, 14}, {17, 19},
-                       {16, 15}, {18, 16}, {20, 17}, {22, 18}, {27, 22}, {28, 23}, {29, 24}};
-const Pairs kShipping{{1, 2},   {2, 3},   {3, 4},   {4, 5},   {5, 6},   {6, 7},   {7, 8},
-                      {8, 9},   {10, 10}, {11, 11}, {12, 22}, {13, 12}, {14, 13}, {15, 21},
-                      {16, 14}, {17, 15}, {18, 20}, {19, 16}, {21, 17}, {23, 18}, {25, 19}};
-const Pairs kReceivingLot{{1, 2},  {2, 2},   {3, 3},   {4, 3},   {5, 1},   {6, 1},   {9, 4},
-                          {10, 4}, {13, 5},  {14, 5},  {16, 6},  {18, 7},  {19, 8},  {20, 9}};
+// Records whose every value differs from the others of its line; label field 17 (the
+// receiving label's unit cost) is set before 16.
+const std::vector<testing_support::SampleRecord> kGoodsSamples{
+    {"LABEL1", "NYUKA.DAT", 12, 2,
+     {{1, "2026/12/07"}, {2, "N2612-0041"}, {3, "S0152"}, {4, "株式会社髙森堂製菓"}, {5, "K10428"},
+      {6, "北海道十勝産小豆使用 こしあん入り ひとくち薄皮まんじゅう 贈答用詰め合わせ"}, {7, "２０個入"},
+      {8, "6"}, {9, "2"}, {10, "0"}, {11, "4571123404281"}, {12, "第１倉庫"}, {13, "A-03-4"}, {14, "軽減8%"},
+      {15, "K261128B"}, {17, "1,180"}, {16, "2027/01/15"}, {18, "12"}, {20, "箱"}, {22, "髙橋"},
+      {27, "PO-2611-0187"}, {28, "贈答品 天地無用"}, {29, "N2612-0041-02"}}},
+    {"LABEL2", "SYUKA.DAT", 12, 2,
+     {{1, "2026/12/08"}, {2, "S2612-0101"}, {3, "T0101"}, {4, "株式会社スーパーみなと"}, {5, "港北店"},
+      {6, "横浜市港北区みなと台１－２－３"}, {7, "045-012-4501"}, {8, "港北 第１便"}, {10, "C30512"},
+      {11, "丸大豆 こいくち醤油 天然醸造"}, {12, "14905531051268"}, {13, "1L"}, {14, "6"}, {15, "2026/12/09"},
+      {16, "1"}, {17, "2"}, {18, "2/2"}, {19, "8"}, {21, "本"}, {23, "B-01-3"}, {25, "瓶入り 取扱注意"}}},
+    {"LABEL3", "NYUKA_LOT.DAT", 12, 2,
+     {{1, "黒糖かりんとう 徳用袋"}, {2, "黒糖かりんとう 徳用袋"}, {3, "4571123400153"}, {4, "4571123400153"},
+      {5, "K261130B"}, {6, "K261130B"}, {9, "2026/12/07"}, {10, "2026/12/07"}, {13, "2027/05/31"},
+      {14, "2027/05/31"}, {16, "24袋"}, {18, "株式会社髙森堂製菓"}, {19, "第１倉庫 A-03-3"}, {20, "端数ケース"}}},
+};
 
-TEST_F(GoodsTablesTest, ReceivingRecordsFollowTheirTableForEveryRecord) {
-    const auto calls = setFieldsOf("NYUKA.DAT", record(24, "a") + record(24, "b"));
-    auto both = expected(kReceiving, "a");
-    const auto second = expected(kReceiving, "b");
-    both.insert(both.end(), second.begin(), second.end());
-    EXPECT_EQ(calls, both);
-    EXPECT_EQ(form.state().FieldCount, 24);
-    EXPECT_EQ(control.issueCount, 2);
-}
-
-TEST_F(GoodsTablesTest, ShippingRecordsFollowTheirTable) {
-    EXPECT_EQ(setFieldsOf("SYUKA.DAT", record(22, "s")), expected(kShipping, "s"));
-    EXPECT_EQ(form.state().FieldCount, 22);
-}
-
-TEST_F(GoodsTablesTest, LotRecordsFollowTheirTable) {
-    EXPECT_EQ(setFieldsOf("NYUKA_LOT.DAT", record(9, "l")), expected(kReceivingLot, "l"));
-    EXPECT_EQ(form.state().FieldCount, 9);
-}
-
-TEST_F(GoodsTablesTest, EveryIssueCarriesOneAndZero) {
-    setFieldsOf("SYUKA.DAT", record(22, "a") + record(22, "b"));
-    for (const auto& call : control.callsOf(DispId::Issue)) {
-        EXPECT_EQ(call.args, (std::vector<Argument>{std::int64_t{1}, std::int64_t{0}}));
+TEST_F(GoodsTablesTest, SampleRecordsReachTheLabelFieldsTheSamplesDescribeAndIssueWithOneAndZero) {
+    for (const auto& sample : kGoodsSamples) {
+        SCOPED_TRACE(sample.dataFile);
+        testing_support::Job job(goods::kGoodsEdition);
+        expectSampleJob(job, sample, "DRV /DRV:TEC B-374", 0);
+        EXPECT_TRUE(job.window.boxes.empty());
     }
 }
 
 TEST_F(GoodsTablesTest, TheFirstPositionOfReceivingAndShippingIsNeverPrinted) {
     for (const auto& [name, count] : {std::pair{"NYUKA.DAT", 24}, std::pair{"SYUKA.DAT", 22}}) {
         SCOPED_TRACE(name);
-        auto first = record(count, "x");
-        auto second = record(count, "x");
+        auto second = taggedRecord(count, "x");
         second.replace(0, 2, "DIFFERENT");
         testing_support::Job a(goods::kGoodsEdition);
         testing_support::Job b(goods::kGoodsEdition);
-        a.run("/LABEL /" + writeData(name, first) + " /DRV /DRV:TEC B-374");
+        a.run("/LABEL /" + writeData(name, taggedRecord(count, "x")) + " /DRV /DRV:TEC B-374");
         b.run("/LABEL /" + writeData(name, second) + " /DRV /DRV:TEC B-374");
         EXPECT_EQ(a.journal, b.journal);
+        EXPECT_EQ(a.control.issueCount, 1);
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iterator>
 
 #include <unistd.h>
 
@@ -45,19 +46,49 @@ std::string taggedRecord(int fieldCount, const std::string& tag) {
     return line + "\r\n";
 }
 
-std::vector<std::pair<std::int64_t, std::string>> setFieldCalls(const FakeControl& control) {
-    std::vector<std::pair<std::int64_t, std::string>> calls;
+FieldCalls setFieldCalls(const FakeControl& control) {
+    FieldCalls calls;
     for (const auto& call : control.callsOf(frame::DispId::SetField)) {
         calls.emplace_back(std::get<std::int64_t>(call.args.at(0)), std::get<std::string>(call.args.at(1)));
     }
     return calls;
 }
 
-std::vector<std::pair<std::int64_t, std::string>> expectedCalls(const std::vector<std::pair<int, int>>& table,
-                                                                const std::string& tag) {
-    std::vector<std::pair<std::int64_t, std::string>> calls;
-    for (const auto& [label, position] : table) calls.emplace_back(label, tag + std::to_string(position));
-    return calls;
+namespace {
+
+// The SetField calls made before each Issue, one list per Issue.
+std::vector<FieldCalls> fieldCallsPerIssue(const FakeControl& control) {
+    std::vector<FieldCalls> records(1);
+    for (const Call& call : control.calls) {
+        if (call.dispId == frame::DispId::Issue) records.emplace_back();
+        if (call.dispId != frame::DispId::SetField) continue;
+        records.back().emplace_back(std::get<std::int64_t>(call.args.at(0)), std::get<std::string>(call.args.at(1)));
+    }
+    EXPECT_TRUE(records.back().empty()) << "SetField calls after the last Issue";
+    records.pop_back();
+    return records;
+}
+
+std::string fileBytes(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace
+
+void JobFixture::expectSampleJob(Job& job, const SampleRecord& sample, const std::string& portPart,
+                                 std::int64_t second) {
+    const std::string bytes = fileBytes(std::filesystem::path(MOKUREN_SAMPLES_DIR) / "DATA" / sample.dataFile);
+    ASSERT_FALSE(bytes.empty()) << sample.dataFile;
+    job.run("/" + std::string(sample.format) + " /" + writeData(sample.dataFile, bytes) + " /" + portPart);
+    EXPECT_EQ(job.form.outcome(), frame::JobOutcome::Finished);
+    const std::vector<FieldCalls> records = fieldCallsPerIssue(job.control);
+    ASSERT_EQ(records.size(), sample.recordCount);
+    for (const FieldCalls& record : records) EXPECT_EQ(record.size(), sample.calls.size());
+    EXPECT_EQ(records.at(sample.record - 1), sample.calls);
+    for (const Call& issue : job.control.callsOf(frame::DispId::Issue)) {
+        EXPECT_EQ(issue.args, (std::vector<Argument>{std::int64_t{1}, second}));
+    }
 }
 
 }  // namespace testing_support

@@ -31,6 +31,20 @@ struct Job {
     frame::IssuingForm form;
 };
 
+// SetField calls as (label field, text).
+using FieldCalls = std::vector<std::pair<std::int64_t, std::string>>;
+
+// One record of a sample data file (samples/DATA, described in samples/README.md) and
+// the SetField calls it makes in call order, with the texts as the file holds them: the
+// editions' record-to-label tables checked against data written without them.
+struct SampleRecord {
+    const char* format;
+    const char* dataFile;
+    std::size_t recordCount;  // records in the file
+    std::size_t record;       // the record written out, counted from 1
+    FieldCalls calls;
+};
+
 // A job and a temporary folder for its data files.
 class JobFixture : public ::testing::Test {
 protected:
@@ -41,6 +55,10 @@ protected:
     // between directories, since "/" separates the arguments of the command line.
     std::string writeData(const std::string& name, const std::string& bytes);
     void runJob(const std::string& commandLine) { job_.run(commandLine); }
+    // Runs the sample job of `sample` in `job`, "/<format> /<data file> /<portPart>", and
+    // checks that it finishes having issued every record of the file with Issue(1, second),
+    // each after as many SetField calls, the record written out after exactly its calls.
+    void expectSampleJob(Job& job, const SampleRecord& sample, const std::string& portPart, std::int64_t second);
 
 private:
     Job job_;
@@ -53,15 +71,10 @@ protected:
     std::filesystem::path folder;
 };
 
-
 // One record of `fieldCount` comma-separated fields whose position n holds "<tag>n".
 std::string taggedRecord(int fieldCount, const std::string& tag);
 
-// The SetField calls made so far, as (label field, text).
-std::vector<std::pair<std::int64_t, std::string>> setFieldCalls(const FakeControl& control);
-
-// The calls a table makes for a record made by taggedRecord.
-std::vector<std::pair<std::int64_t, std::string>> expectedCalls(
-    const std::vector<std::pair<int, int>>& table, const std::string& tag);
+// The SetField calls made so far.
+FieldCalls setFieldCalls(const FakeControl& control);
 
 }  // namespace testing_support

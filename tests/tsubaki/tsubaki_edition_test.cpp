@@ -10,10 +10,6 @@ using frame::DispId;
 using testing_support::Argument;
 using testing_support::taggedRecord;
 
-const std::vector<std::pair<int, int>> kCard{{1, 6},   {2, 7},   {3, 21},  {4, 1},   {5, 14},
-                                             {6, 15},  {8, 17},  {9, 20},  {11, 18}, {13, 19},
-                                             {14, 22}, {16, 23}, {17, 24}, {18, 25}};
-
 class TsubakiJob : public testing_support::JobFixture {
 protected:
     TsubakiJob() : JobFixture(tsubaki::kTsubakiEdition) {}
@@ -23,24 +19,27 @@ protected:
     }
 };
 
-TEST_F(TsubakiJob, EveryRecordFollowsTheCardTableAndIssuesWithOneAndOne) {
-    runJob(line("CARDS.DAT", taggedRecord(25, "a") + taggedRecord(25, "b")));
-    auto both = testing_support::expectedCalls(kCard, "a");
-    const auto second = testing_support::expectedCalls(kCard, "b");
-    both.insert(both.end(), second.begin(), second.end());
-    EXPECT_EQ(testing_support::setFieldCalls(control), both);
-    ASSERT_EQ(control.callsOf(DispId::Issue).size(), 2u);
-    for (const auto& call : control.callsOf(DispId::Issue)) {
-        EXPECT_EQ(call.args, (std::vector<Argument>{std::int64_t{1}, std::int64_t{1}}));
-    }
-    EXPECT_EQ(control.callsOf(DispId::UsePrinter).at(0).args.at(0), Argument{std::int64_t{1}});
+// A record whose every value differs from the others of its line.
+const testing_support::SampleRecord kTsubakiSample{
+    "TBCARD", "TSUBAKI.DAT", 10, 4,
+    {{1, "株式会社スーパーみなと"}, {2, "つづき台店"}, {3, "調味料売場"}, {4, "C2612-00034"},
+     {5, "丸大豆 こいくち醤油 天然醸造"}, {6, "1L"}, {8, "12"}, {9, "2026/12/09"}, {11, "本"}, {13, "245"},
+     {14, "4905531051261"}, {16, "2,940"}, {17, "瓶入り 取扱注意"}, {18, "TSB|C2612-00034|4905531051261|12|20261209"}}};
+
+TEST_F(TsubakiJob, SampleRecordsReachTheLabelFieldsTheSamplesDescribeAndIssueWithOneAndOne) {
+    testing_support::Job job(tsubaki::kTsubakiEdition);
+    expectSampleJob(job, kTsubakiSample, "DRV /DRV:TEC B-374", 1);
+    EXPECT_EQ(job.control.callsOf(DispId::UsePrinter).at(0).args.at(0), Argument{std::int64_t{1}});
 }
 
 TEST_F(TsubakiJob, AFileNamedLikeAGoodsDataKindIsReadAsCards) {
+    testing_support::Job cards(tsubaki::kTsubakiEdition);
+    cards.run(line("CARDS.DAT", taggedRecord(25, "n")));
     runJob(line("NYUKA.DAT", taggedRecord(25, "n")));
     EXPECT_EQ(form.state().DataKind, "");
     EXPECT_EQ(form.state().FieldCount, 0);
-    EXPECT_EQ(testing_support::setFieldCalls(control), testing_support::expectedCalls(kCard, "n"));
+    EXPECT_EQ(testing_support::setFieldCalls(control).size(), 14u);
+    EXPECT_EQ(testing_support::setFieldCalls(control), testing_support::setFieldCalls(cards.control));
 }
 
 TEST_F(TsubakiJob, FieldsAreCountedAcrossLines) {
