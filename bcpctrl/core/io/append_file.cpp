@@ -10,10 +10,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/io/output_file.h"
+
 namespace bcpctrl::io {
 namespace {
-
-bool acceptedKind(const struct stat& info) { return S_ISREG(info.st_mode) || S_ISCHR(info.st_mode); }
 
 // Whether the last byte of the regular file `opened` is something other than a newline.
 // Read through a second descriptor, since the appending one is write-only; a file that
@@ -32,21 +32,14 @@ bool endsInsideLine(const std::filesystem::path& file, const struct stat& opened
 
 }  // namespace
 
-// Opened without blocking, so that a FIFO with no reader answers at once; what is
-// accepted is then written to with ordinary blocking writes.
 std::optional<AppendFile> AppendFile::open(const std::filesystem::path& file) {
     if (file.has_parent_path()) {
         std::error_code ignored;  // a directory that cannot be made fails the open below
         std::filesystem::create_directories(file.parent_path(), ignored);
     }
-    UniqueFd descriptor(::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644));
-    if (!descriptor) {
-        return std::nullopt;
-    }
+    UniqueFd descriptor = openOutput(file, true);
     struct stat info {};
-    const int flags = ::fcntl(descriptor.get(), F_GETFL);
-    if (::fstat(descriptor.get(), &info) != 0 || !acceptedKind(info) || flags < 0 ||
-        ::fcntl(descriptor.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    if (!descriptor || ::fstat(descriptor.get(), &info) != 0) {
         return std::nullopt;
     }
     const bool isRegular = S_ISREG(info.st_mode);

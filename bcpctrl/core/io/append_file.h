@@ -17,8 +17,8 @@ namespace bcpctrl::io {
 class AppendFile {
 public:
     // Creates the file and its directories when missing. Only a regular file or a
-    // character device (a printer, /dev/null) is accepted; a FIFO, a socket or a
-    // directory gives nothing at once, without waiting for a reader.
+    // character device (a printer, /dev/null) is accepted (see openOutput); anything
+    // else gives nothing at once, without waiting for a FIFO's reader.
     static std::optional<AppendFile> open(const std::filesystem::path& file);
 
     AppendFile(AppendFile&& other) noexcept = default;

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace bcpctrl::io {
@@ -16,6 +17,30 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kNameAttempts = 100;
+
+// The system checks that the name is free and renames in one step where the file system can
+// (RENAME_NOREPLACE); where it cannot (NFS), the check comes just before the rename.
+bool renameIfFree(const fs::path& from, const fs::path& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    struct stat info {};
+    if (::lstat(to.c_str(), &info) == 0 || errno != ENOENT) {
+        errno = EEXIST;
+        return false;
+    }
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool holdsRegularFile(const fs::path& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool giveFinalName(const fs::path& temporary, const fs::path& final, Replacing replacing) {
+    if (renameIfFree(temporary, final)) return true;
+    return errno == EEXIST && replacing == Replacing::RegularFile && holdsRegularFile(final) &&
+           std::rename(temporary.c_str(), final.c_str()) == 0;
+}
 
 }  // namespace
 
@@ -55,9 +80,9 @@ bool TemporaryFile::write(std::string_view bytes) {
     return file_ && writeAll(file_.get(), bytes, written);
 }
 
-bool TemporaryFile::commit() {
+bool TemporaryFile::commit(Replacing replacing) {
     const bool closed = file_ && file_.reset();
-    if (!closed || std::rename(temporary_.c_str(), final_.c_str()) != 0) {
+    if (!closed || !giveFinalName(temporary_, final_, replacing)) {
         discard();
         return false;
     }
@@ -67,7 +92,7 @@ bool TemporaryFile::commit() {
 
 bool writeWholeFile(const fs::path& file, std::string_view bytes) {
     auto temporary = TemporaryFile::createFor(file);
-    return temporary && temporary->write(bytes) && temporary->commit();
+    return temporary && temporary->write(bytes) && temporary->commit(Replacing::Nothing);
 }
 
 }  // namespace bcpctrl::io

@@ -3,12 +3,17 @@
 #include "printers/files/label_line.h"
 
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -371,8 +376,8 @@ TEST_F(BcpCtrlTest, TheVirtualPrinterRecordsCopiesAndCutBesideItsPictures) {
 TEST_F(BcpCtrlTest, APdfJobIsOneFileWithAPagePerLabelWrittenAtClosePort) {
     if (std::system("command -v pdfinfo >/dev/null 2>&1") != 0) GTEST_SKIP() << "pdfinfo (poppler-utils) is not installed";
     const auto folder = system.path() / "out";
-    std::filesystem::create_directories(folder);
-    ASSERT_EQ(::mkfifo((folder / "labels.pdf").c_str(), 0644), 0) << "a FIFO is replaced, never written through";
+    system.write("out/labels.pdf", "the job before");
+    system.write("out/.labels.pdf.lock", "");  // left by a killed job: it holds nothing
     Session session(options());
     session.control.setPortSetting("DRV:Document");
     session.loadFormat("LABEL1");
@@ -380,12 +385,110 @@ TEST_F(BcpCtrlTest, APdfJobIsOneFileWithAPagePerLabelWrittenAtClosePort) {
     session.setField(11, "4901234567894");
     EXPECT_EQ(session.issue(2, 0), 0);
     EXPECT_EQ(session.issue(1, 1), 0);
-    EXPECT_TRUE(std::filesystem::is_fifo(folder / "labels.pdf")) << "nothing under the real name before ClosePort";
+    EXPECT_EQ(system.lines("out/labels.pdf"), std::vector<std::string>{"the job before"}) << "nothing before ClosePort";
+    Session second(options());
+    second.control.setPortSetting("DRV:Document");
+    EXPECT_EQ(second.openPort(1), code(1000)) << "a second job would replace the first one's labels";
     EXPECT_EQ(session.closePort(), 0);
-    EXPECT_EQ(filesIn(folder), std::vector<std::string>{"labels.pdf"}) << "no temporary file left";
+    EXPECT_EQ(filesIn(folder), std::vector<std::string>{"labels.pdf"}) << "no temporary or lock file left";
     const std::string info = commandOutput("pdfinfo " + (folder / "labels.pdf").string());
     EXPECT_NE(info.find("Pages:           3\n"), std::string::npos) << info;
     EXPECT_NE(info.find("Page size:       170.079 x 113.386 pts"), std::string::npos) << info;
+    EXPECT_EQ(second.openPort(1), 0) << "free once the first job has ended";
+}
+
+// What stands at an output before the job, made by the test in a folder of its own.
+enum class Node { CharacterDevice, BlockDevice, Fifo, Socket, Directory, LinkToNothing, LinkToFile };
+
+bool makeNode(Node node, const std::filesystem::path& path) {
+    switch (node) {
+        case Node::CharacterDevice: return ::mknod(path.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) == 0;  // /dev/null's
+        case Node::BlockDevice: return ::mknod(path.c_str(), S_IFBLK | 0600, ::makedev(7, 255)) == 0;  // a loop device's
+        case Node::Fifo: return ::mkfifo(path.c_str(), 0600) == 0;
+        case Node::Socket: {
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            path.string().copy(address.sun_path, sizeof address.sun_path - 1);
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            const bool bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+            ::close(fd);
+            return bound;
+        }
+        case Node::Directory: return std::filesystem::create_directory(path);
+        case Node::LinkToNothing: return ::symlink("nowhere", path.c_str()) == 0;
+        case Node::LinkToFile:
+            std::ofstream(path.parent_path() / "real.pdf") << "the job before";
+            return ::symlink("real.pdf", path.c_str()) == 0;
+    }
+    return false;
+}
+
+struct NodeRow {
+    int row;
+    const char* writer;  // "pdf", "virtual", "image" (the node is its folder) or "trace" (the call log)
+    Node node;
+    ResultCode openPort;
+};
+
+// Only a regular file or a character device is written to, and nothing else is ever
+// replaced: a device is written through, the rest refused at OpenPort (the call log is
+// then not kept).
+TEST_F(BcpCtrlTest, NoWriterReplacesOrWaitsOnWhatStandsAtItsOutput) {
+    const std::vector<NodeRow> rows{
+        {1, "pdf", Node::CharacterDevice, 0},
+        {2, "pdf", Node::BlockDevice, code(1000)},
+        {3, "pdf", Node::Fifo, code(1000)},
+        {4, "pdf", Node::Socket, code(1000)},
+        {5, "pdf", Node::Directory, code(1000)},
+        {6, "pdf", Node::LinkToNothing, code(1000)},
+        {7, "pdf", Node::LinkToFile, 0},  // the file it leads to is replaced, the link stays
+        {8, "virtual", Node::CharacterDevice, 0},
+        {9, "virtual", Node::BlockDevice, code(1000)},
+        {10, "virtual", Node::Socket, code(1000)},
+        {11, "virtual", Node::Directory, code(1000)},
+        {12, "virtual", Node::LinkToNothing, code(1000)},
+        {13, "image", Node::CharacterDevice, code(1000)},
+        {14, "image", Node::LinkToNothing, code(1000)},
+        {15, "trace", Node::BlockDevice, 0},
+        {16, "trace", Node::Fifo, 0},
+    };
+    for (const NodeRow& row : rows) {
+        SCOPED_TRACE(row.row);
+        const TempDir folder;
+        const auto node = folder.path() / "node";
+        if (!makeNode(row.node, node)) GTEST_SKIP() << "cannot make the node (mknod needs root): " << std::strerror(errno);
+        struct stat before {};
+        ASSERT_EQ(::lstat(node.c_str(), &before), 0);
+        const std::string writer = row.writer;
+        const Json entry = writer == "image" ? Json{{"type", "image"}, {"folder", node.string()}}
+                                             : Json{{"type", writer == "pdf" ? "pdf" : "virtual"},
+                                                    {"output", writer == "trace" ? "lines.jsonl" : node.string()}};
+        system.write("printers.json", Json{{"printers", {{"P", entry}}}}.dump());
+        BcpCtrlOptions options;
+        options.environment = fakeEnvironment({{"BCPCTRL_SYSTEM_DIR", system.path().string()},
+                                               {"BCPCTRL_TRACE", writer == "trace" ? node.string() : ""}});
+        {
+            Session session(std::move(options));
+            session.control.setPortSetting("DRV:P");
+            ASSERT_EQ(session.loadFormat("LABEL1"), 0);
+            ASSERT_EQ(session.openPort(1), row.openPort);
+            if (row.openPort == 0) {
+                EXPECT_EQ(session.issue(), 0);
+                EXPECT_EQ(session.closePort(), 0);
+            }
+        }
+        struct stat after {};
+        ASSERT_EQ(::lstat(node.c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino) << "replaced";
+        EXPECT_EQ(after.st_mode, before.st_mode);
+        EXPECT_EQ(after.st_rdev, before.st_rdev);
+        const std::vector<std::string> left = row.node == Node::LinkToFile ? std::vector<std::string>{"node", "real.pdf"}
+                                                                            : std::vector<std::string>{"node"};
+        EXPECT_EQ(filesIn(folder.path()), left) << "no temporary or lock file";
+        if (row.node == Node::LinkToFile) {
+            EXPECT_EQ(commandOutput("head -c 4 " + (folder.path() / "real.pdf").string()), "%PDF");
+        }
+    }
 }
 
 // A file-size limit makes the system refuse the writes, as a full disk would.
