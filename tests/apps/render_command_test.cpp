@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: MIT
 // bcpctrl-render as a format author runs it.
+#include <sys/stat.h>
+
 #include <fstream>
 
 #include "program_test_support.h"
@@ -34,7 +36,18 @@ TEST_F(RenderCommand, DrawsOneLabelOrSaysInOneLineWhyNot) {
         {8, {format, "-o", "out.gif"}, 2, "bcpctrl-render: OUT must end in .png or .pdf", ""},
         {9, {format, "--dpi", "50", "-o", "out.png"}, 2, "bcpctrl-render: --dpi takes a number from 100 to 1200", ""},
         {10, {format, "--set", "11", "-o", "out.png"}, 2, "bcpctrl-render: --set takes N=TEXT with N from 1 to 32767", ""},
+        // Refused at once, as the printers refuse such outputs, instead of waiting for a reader.
+        {11, {format, "-o", "fifo.png"}, 1,
+         "bcpctrl-render: error 1000: cannot open fifo.png: not a regular file or a character device (a FIFO, socket, "
+         "directory or block device)",
+         ""},
+        {12, {format, "-o", "folder.pdf"}, 1,
+         "bcpctrl-render: error 1000: cannot open folder.pdf: not a regular file or a character device (a FIFO, socket, "
+         "directory or block device)",
+         ""},
     };
+    ASSERT_EQ(::mkfifo((folder / "fifo.png").c_str(), 0600), 0);
+    std::filesystem::create_directory(folder / "folder.pdf");
     for (const Row& row : rows) {
         SCOPED_TRACE(row.row);
         std::filesystem::remove(folder / "out.png");

@@ -5,7 +5,6 @@
 #include <charconv>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -13,6 +12,9 @@
 #include <variant>
 #include <vector>
 
+#include <unistd.h>
+
+#include "core/io/output_file.h"
 #include "labelformat/label_format.h"
 #include "render/label_renderer.h"
 #include "render/pdf.h"
@@ -118,14 +120,25 @@ void reportFitting(const render::LabelLayout& layout, std::ostream& err) {
     }
 }
 
+// The output is written in place: a regular file (made, or emptied first) or a character
+// device. A FIFO would hold the command until a reader came, and a block device would be
+// overwritten: they, a directory and a socket are refused before anything is drawn.
+std::optional<Failure> refusedOutput(const std::filesystem::path& file) {
+    if (bcpctrl::io::outputKindOf(file) != bcpctrl::io::OutputKind::Refused) return std::nullopt;
+    return refused(1000, "cannot open " + file.string() +
+                             ": not a regular file or a character device (a FIFO, socket, directory or block device)");
+}
+
 bool writeFile(const std::filesystem::path& file, const std::string& bytes) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return !out.fail();
+    const bool isDevice = bcpctrl::io::outputKindOf(file) == bcpctrl::io::OutputKind::CharacterDevice;
+    bcpctrl::io::UniqueFd out = bcpctrl::io::openOutput(file, false);
+    std::size_t written = 0;
+    return out && (isDevice || ::ftruncate(out.get(), 0) == 0) && bcpctrl::io::writeAll(out.get(), bytes, written) &&
+           out.reset();
 }
 
 std::optional<Failure> draw(const Request& request) {
+    if (auto failure = refusedOutput(request.output)) return failure;
     auto formatOrFailure = readFormat(request.format);
     if (auto* failure = std::get_if<Failure>(&formatOrFailure)) return *failure;
     const auto& format = std::get<labelformat::LabelFormat>(formatOrFailure);
