@@ -34,6 +34,7 @@ struct CupsEntry final : PrinterEntry {
 }  // namespace
 
 PortOpening CupsEntry::open(const PortContext& port) const {
+    if (!isQueueName(queue)) return {resultCodeOf(ErrorNumber::UnknownPrinterName), nullptr};
     const Server target = server ? *server : defaultServer(port.environment);
     Connection connection(target);
     if (connection.http() == nullptr) return {resultCodeOf(ErrorNumber::CommunicationError), nullptr};
@@ -64,6 +65,7 @@ std::unique_ptr<const PrinterEntry> findUnlistedQueue(const std::string& printer
                                                         const EnvironmentLookup& environment) {
     std::string queue = printerName;
     std::replace(queue.begin(), queue.end(), ' ', '_');
+    if (!isQueueName(queue)) return nullptr;
     Connection connection(defaultServer(environment));
     if (!observeQueue(connection, queueAddress(queue)).ok()) return nullptr;
     auto entry = std::make_unique<CupsEntry>();

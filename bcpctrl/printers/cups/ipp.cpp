@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "printers/cups/ipp.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace bcpctrl::printers::cups {
@@ -140,6 +141,17 @@ QueueAddress queueAddress(const std::string& name) {
     std::string resource = "/printers/" + name;
     httpAssembleURI(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0, resource.c_str());
     return {name, uri, std::move(resource)};
+}
+
+bool isQueueName(std::string_view name) {
+    constexpr std::size_t kLongestName = 127;
+    constexpr std::string_view kRefused = "/\\?'\"#";
+    const auto refused = [&](char byte) {
+        const auto code = static_cast<unsigned char>(byte);
+        return code <= ' ' || code == 0x7f || kRefused.find(byte) != std::string_view::npos;
+    };
+    return !name.empty() && name.size() <= kLongestName && name != "." && name != ".." &&
+           std::none_of(name.begin(), name.end(), refused);
 }
 
 IppMessage newRequest(ipp_op_t operation, const QueueAddress& queue) {

@@ -59,6 +59,10 @@ struct QueueAddress {
     std::string resource;  // /printers/NAME
 };
 QueueAddress queueAddress(const std::string& name);
+// Whether cupsd can have a queue of this name: 1 to 127 bytes, none of them a control
+// character, space, DEL or one of / \ ? ' " #, and not "." or ".." (which a resource path
+// takes for a folder). A queue of any other name is asked for nowhere: it is unknown.
+bool isQueueName(std::string_view name);
 
 // Why an exchange brought no usable answer: CommunicationError when cupsd cannot be
 // reached or stops answering, UnknownPrinterName for a queue it does not know,

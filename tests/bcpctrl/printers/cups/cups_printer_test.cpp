@@ -246,8 +246,16 @@ TEST_F(CupsPrinting, CopiesAndCutReachTheLabelDriver) {
 }
 
 TEST_F(CupsPrinting, OpenPortAnswersForEveryWayAQueueIsFoundOrNot) {
-    writeList({{"Nowhere", {{"type", "cups"}, {"queue", "Nowhere"}, {"server", cupsd().socketPath()}}},
-               {"Unreachable", {{"type", "cups"}, {"queue", kZebraQueue}, {"server", "/nonexistent/cups.sock"}}}});
+    const auto listed = [&](const std::string& queue) {
+        return nlohmann::json{{"type", "cups"}, {"queue", queue}, {"server", cupsd().socketPath()}};
+    };
+    // Names cupsd cannot have: unknown queues, however cupsd would answer a request for them.
+    writeList({{"Nowhere", listed("Nowhere")},
+               {"Unreachable", {{"type", "cups"}, {"queue", kZebraQueue}, {"server", "/nonexistent/cups.sock"}}},
+               {"Slash", listed("Label_Zebra/x")},
+               {"Dots", listed("..")},
+               {"Quote", listed("Label\"Zebra")},
+               {"Query", listed("Label_Zebra?x")}});
     struct Row {
         int row;
         std::string printer;
@@ -265,6 +273,12 @@ TEST_F(CupsPrinting, OpenPortAnswersForEveryWayAQueueIsFoundOrNot) {
         {6, "No Such Queue", server, true, code(1201)},
         {7, "No Such Queue", server, false, code(1200)},
         {8, "Label Zebra", "/nonexistent/cups.sock", true, code(1201)},
+        {9, "Slash", server, true, code(1201)},
+        {10, "Dots", server, true, code(1201)},
+        {11, "Quote", server, true, code(1201)},
+        {12, "Query", server, true, code(1201)},
+        {13, "../Label_Zebra", server, true, code(1201)},
+        {14, "Label_Zebra#x", server, false, code(1200)},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.row);
