@@ -280,6 +280,12 @@ bool PrinterLink::readAvailable(std::string& incoming) {
     return false;
 }
 
+void PrinterLink::awaitActivity(std::chrono::milliseconds most, bool toWrite) const {
+    if (!fd_) return;
+    pollfd waiting{fd_.get(), static_cast<short>(POLLIN | (toWrite ? POLLOUT : 0)), 0};
+    ::poll(&waiting, 1, static_cast<int>(most.count()));
+}
+
 std::size_t PrinterLink::unsentBytes() const {
     int queued = 0;
     if (!fd_ || ::ioctl(fd_.get(), TIOCOUTQ, &queued) != 0 || queued < 0) {

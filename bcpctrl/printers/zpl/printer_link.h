@@ -53,7 +53,10 @@ public:
     // Appends what has arrived, never waiting. False once the link has failed or the
     // other end has closed it.
     bool readAvailable(std::string& incoming);
-    // Bytes written but still in this machine's output queue (0 when it cannot tell).
+    // Waits at most `most` for bytes to read, or for room to write when `toWrite`.
+    void awaitActivity(std::chrono::milliseconds most, bool toWrite) const;
+    // Bytes written but still in this machine's output queue (0 when it cannot tell); on
+    // a network connection, those the printer has not acknowledged.
     std::size_t unsentBytes() const;
     // Every byte written so far, and when a serial line will have sent them at its baud
     // rate: a pty or an adapter may take bytes faster than the line carries them and
@@ -67,6 +70,7 @@ public:
     // open (an emulator does), and exclusive use would outlast this link.
     void close();
     bool isOpen() const { return static_cast<bool>(fd_); }
+    bool isNetwork() const { return isSocket_; }
 
     PrinterLink(PrinterLink&&) noexcept = default;
     PrinterLink& operator=(PrinterLink&&) noexcept = default;

@@ -16,6 +16,9 @@ constexpr milliseconds kLineBacklog{100};
 // control because its receive buffer is full: Issue leaves the rest of the label to be sent
 // while the host yields and reports "16", so that the status line shows it meanwhile.
 constexpr milliseconds kFlowControlHold{250};
+// How long a wait for a network printer's answer sleeps at most before it looks again at
+// what the printer has acknowledged.
+constexpr milliseconds kAnswerWaitStep{20};
 
 }  // namespace
 
@@ -31,18 +34,21 @@ std::string_view printerStateOf(const ::zpl::HostStatus& status) {
 }
 
 IssueAnswer ZplPrinter::issue(const LabelToPrint& label, StatusEvents& events) {
-    if (failure_) return {*failure_, ""};
+    if (failure_) return answerFailure();
     link_.readAvailable(incoming_);  // a link that failed is poll's to report
     takeAnswers(events);
+    // A label goes once the printer has taken the one before, so at most this one is in
+    // doubt when the printer goes away; a failure meanwhile answers it, and it is not sent.
+    if (link_.isNetwork() && !awaitTaken(contentEnd_, events)) return answerFailure();
     const int copies = std::max(label.copies, 1);
     if (outbox_.empty()) outboxMovedAt_ = Clock::now();
-    outbox_ += encoder_->encodeIssue({label.renderer, label.content, copies, label.cut});
+    queueContent(encoder_->encodeIssue({label.renderer, label.content, copies, label.cut}));
     ++formatsSent_;
     labelsSent_ += copies;
     unprinted_.push_back({formatsSent_, copies, labelsSent_});
     if (!query_) ask();
     switch (sendOutbox()) {
-        case WriteProgress::Failed: return {fail(ErrorNumber::WriteFailed), ""};
+        case WriteProgress::Failed: fail(ErrorNumber::WriteFailed); return answerFailure();
         case WriteProgress::Held: reportHold(events); return {frame::kPrinterStatusReport, std::string(fault_)};
         case WriteProgress::Done: break;
     }
@@ -74,16 +80,82 @@ void ZplPrinter::poll(StatusEvents& events) {
     }
 }
 
-// The end of the job: whatever is still to be sent, and what the encoder frees.
-// Labels that never left for the printer fail the job's end instead of ending it quietly.
+// The end of the job: whatever is still to be sent, and what the encoder frees. Labels
+// that never left for the printer, or that a network printer has not taken, fail the
+// job's end instead of ending it quietly; so does a failure no Issue has answered yet (a
+// driver job heeds only Issue's and ClosePort's answers).
 frame::ResultCode ZplPrinter::close() {
-    bool sent = true;
-    if (!failure_ && link_.isOpen()) {
-        outbox_ += encoder_->endOfJob();
-        sent = link_.writeAll(outbox_, timing_.write, incoming_);
+    frame::ResultCode result = kSuccess;
+    if (failure_) {
+        result = failureAnswered_ ? kSuccess : *failure_;
+    } else if (link_.isOpen()) {
+        queueContent(encoder_->endOfJob());
+        StatusEvents afterTheJob;  // the port is closing: nothing is delivered any more
+        if (link_.isNetwork()) {
+            result = awaitTaken(contentEnd_, afterTheJob) ? kSuccess : *failure_;
+        } else if (!link_.writeAll(outbox_, timing_.write, incoming_)) {
+            result = resultCodeOf(ErrorNumber::WriteFailed);
+        }
     }
     link_.close();
-    return sent ? kSuccess : resultCodeOf(ErrorNumber::WriteFailed);
+    return result;
+}
+
+void ZplPrinter::queueContent(std::string_view bytes) {
+    outbox_ += bytes;
+    queuedBytes_ += bytes.size();
+    contentEnd_ = queuedBytes_;
+}
+
+// Waits until the printer's answers show it has taken every byte up to `position`, asking
+// again when the query it answered was sent before them. It fails (and closes the port)
+// when the printer closes the connection or does not answer in time (1101), or takes no
+// byte for the write time (1003).
+bool ZplPrinter::awaitTaken(std::uint64_t position, StatusEvents& events) {
+    Acknowledgement acknowledgement{acknowledgedBytes(), Clock::now()};
+    while (takenThrough_ < position) {
+        if (const auto failure = awaitAnswer(acknowledgement, events)) {
+            fail(*failure);
+            return false;
+        }
+    }
+    return true;
+}
+
+std::optional<ErrorNumber> ZplPrinter::awaitAnswer(Acknowledgement& acknowledgement, StatusEvents& events) {
+    if (!query_) ask();
+    if (!link_.writeNow(outbox_)) return ErrorNumber::WriteFailed;
+    outboxMovedAt_ = std::max(outboxMovedAt_, link_.lastWriteAt());
+    noteQueryWritten();
+    const auto now = Clock::now();
+    if (outboxTimedOut(now) || printerTakesNothing(now, acknowledgement, events)) return ErrorNumber::WriteFailed;
+    if (answerOverdue(now)) return ErrorNumber::CommunicationError;
+    link_.awaitActivity(kAnswerWaitStep, !outbox_.empty());
+    if (!link_.readAvailable(incoming_)) return ErrorNumber::CommunicationError;
+    takeAnswers(events);
+    return std::nullopt;
+}
+
+std::uint64_t ZplPrinter::acknowledgedBytes() const {
+    return link_.bytesWritten() - std::min<std::uint64_t>(link_.bytesWritten(), link_.unsentBytes());
+}
+
+// Bytes the system has taken that the printer has not acknowledged for the write time: it
+// reads nothing more (its buffer stays full, or it hangs). After the hold time, its buffer
+// is reported full ("16"), as a serial printer holding its flow control is.
+bool ZplPrinter::printerTakesNothing(Clock::time_point now, Acknowledgement& acknowledgement, StatusEvents& events) {
+    const std::uint64_t acknowledged = acknowledgedBytes();
+    if (link_.unsentBytes() == 0 || acknowledged > acknowledgement.bytes) {
+        acknowledgement = {acknowledged, now};
+        return false;
+    }
+    if (now - acknowledgement.at >= kFlowControlHold) reportHold(events);
+    return now - acknowledgement.at >= timing_.write;
+}
+
+IssueAnswer ZplPrinter::answerFailure() {
+    failureAnswered_ = true;
+    return {*failure_, ""};
 }
 
 // The outbox goes out until the printer holds its flow control (Held) or the write time runs
@@ -110,8 +182,10 @@ bool ZplPrinter::outboxTimedOut(Clock::time_point now) const {
 }
 
 void ZplPrinter::ask() {
-    outbox_ += kStatusQuery;
     query_ = Query{};
+    query_->queuedBefore = queuedBytes_;
+    outbox_ += kStatusQuery;
+    queuedBytes_ += std::string_view(kStatusQuery).size();
     query_->labelsBefore = labelsSent_;
     query_->formatsBefore = formatsSent_;
     lastQuery_ = Clock::now();
@@ -134,6 +208,7 @@ void ZplPrinter::takeAnswers(StatusEvents& events) {
         if (!status) return;
         const Query answered = *query_;
         query_.reset();
+        takenThrough_ = std::max(takenThrough_, answered.queuedBefore);
         apply(*status, answered, events);
     }
     incoming_.clear();  // nothing was asked: whatever came is not an answer
@@ -170,7 +245,7 @@ void ZplPrinter::confirmPrinted(long labelsPrinted, StatusEvents& events) {
 // The time for an answer runs from the moment the query has left this machine: the
 // output queue has sent it, and the line has had the time to carry it.
 bool ZplPrinter::answerOverdue(Clock::time_point now) {
-    const std::uint64_t sent = link_.bytesWritten() - std::min<std::uint64_t>(link_.bytesWritten(), link_.unsentBytes());
+    const std::uint64_t sent = acknowledgedBytes();
     if (!query_->writtenThrough || sent < *query_->writtenThrough || now < query_->onLineUntil) {
         query_->leftAt.reset();
         return false;

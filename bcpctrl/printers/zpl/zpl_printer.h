@@ -4,6 +4,9 @@
 // without waiting and keeps asking, at most once a status interval, while labels are
 // unconfirmed or a fault is on. From the answers come "40" for every Issue whose labels
 // have all left the printer, the fault state when a fault appears, and "00" when it clears.
+// A serial line keeps Issue in step with the printer by its baud rate; a network printer
+// by its answers: Issue sends a label once the printer has answered a query sent after the
+// label before, and ClosePort returns once it has answered one sent after the last.
 #pragma once
 
 #include <chrono>
@@ -47,6 +50,7 @@ private:
     struct Query {
         long labelsBefore = 0;   // labels sent before the query, in formatsBefore formats
         long formatsBefore = 0;
+        std::uint64_t queuedBefore = 0;  // the bytes queued for the printer before the query
         std::optional<std::uint64_t> writtenThrough;  // the link's byte count once the query was written
         Clock::time_point onLineUntil{};              // when the line will have carried it
         std::optional<Clock::time_point> leftAt;      // when it was seen to have left this machine
@@ -57,6 +61,17 @@ private:
         long labelsThrough = 0;  // labels sent up to and including this format
     };
 
+    struct Acknowledgement {
+        std::uint64_t bytes = 0;     // what the link's other end had acknowledged
+        Clock::time_point at{};      // when that last grew
+    };
+
+    void queueContent(std::string_view bytes);
+    bool awaitTaken(std::uint64_t position, StatusEvents& events);
+    std::optional<ErrorNumber> awaitAnswer(Acknowledgement& acknowledgement, StatusEvents& events);
+    std::uint64_t acknowledgedBytes() const;
+    bool printerTakesNothing(Clock::time_point now, Acknowledgement& acknowledgement, StatusEvents& events);
+    IssueAnswer answerFailure();
     WriteProgress sendOutbox();
     void reportHold(StatusEvents& events);
     bool outboxTimedOut(Clock::time_point now) const;
@@ -75,6 +90,9 @@ private:
     ZplTiming timing_;
     std::string outbox_;    // bytes the link has not taken yet; always sent before new ones
     Clock::time_point outboxMovedAt_{};  // when the link last took from it, or it was filled from empty
+    std::uint64_t queuedBytes_ = 0;   // every byte queued for the printer in this job
+    std::uint64_t contentEnd_ = 0;    // where the last label (or the job's end) ends among them
+    std::uint64_t takenThrough_ = 0;  // how many of them the printer's answers show it has taken
     std::string incoming_;  // answers not yet read whole
     std::deque<SentFormat> unprinted_;
     long formatsSent_ = 0;
@@ -84,6 +102,7 @@ private:
     Clock::time_point lastQuery_{};
     std::string_view fault_;  // the fault state reported last, empty when none
     std::optional<frame::ResultCode> failure_;
+    bool failureAnswered_ = false;  // an Issue has answered the failure
 };
 
 }  // namespace bcpctrl::printers::zpl

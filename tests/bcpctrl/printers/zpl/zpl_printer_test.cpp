@@ -71,6 +71,44 @@ int refusingPort() {
     return ntohs(address.sin_port);
 }
 
+// A loopback port whose connections the system accepts and keeps what is sent to, but
+// that never reads nor answers: a host that is not a printer. Closed by the test.
+class SilentPeer {
+public:
+    explicit SilentPeer(int receiveBufferBytes = 0) : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        if (receiveBufferBytes > 0) {
+            ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBufferBytes, sizeof receiveBufferBytes);
+        }
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(fd_, 4);
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+    }
+    ~SilentPeer() { ::close(fd_); }
+    SilentPeer(const SilentPeer&) = delete;
+    SilentPeer& operator=(const SilentPeer&) = delete;
+    int port() const { return port_; }
+
+private:
+    int fd_;
+    int port_ = 0;
+};
+
+// The formats the emulator has received whole (its label-NNNN.json records).
+int formatsReceived(const PrinterSimulator& simulator) {
+    int count = 0;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(simulator.outDirectory(), ignored)) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with("label-") && name.ends_with(".json")) ++count;
+    }
+    return count;
+}
+
 class ZplPrinterTest : public ::testing::Test {
 protected:
     ZplPrinterTest() {
@@ -253,6 +291,79 @@ TEST_F(ZplPrinterTest, APrinterThatStopsAnsweringIsACommunicationError) {
         ASSERT_TRUE(job.deliverUntil([&] { return job.failedWith(code(1101)); }, 3s));
         EXPECT_EQ(job.issue("second"), code(1101)) << "a driver job stops at its next Issue";
         EXPECT_EQ(job.close(), 0);
+    }
+}
+
+// A network printer keeps pace by its answers: a label goes once the printer has taken the
+// one before, and ClosePort returns once it has taken the last. So a host that takes
+// nothing, or a printer that goes away, fails the job with at most one label in doubt.
+TEST_F(ZplPrinterTest, ANetworkPrinterGetsALabelOnlyOnceItHasTakenTheOneBefore) {
+    enum class Peer { Silent, SilentSmallWindow, Printer, PrinterKilled };
+    struct Row {
+        int row;
+        Peer peer;
+        int labels;               // issued until one fails
+        ResultCode failure;       // of the Issue that fails; 0: none does
+        ResultCode closePort;
+    };
+    const std::vector<Row> rows{
+        {1, Peer::Silent, 1, 0, code(1101)},  // ClosePort waits for the printer to take it
+        {2, Peer::Silent, 12, code(1101), 0},
+        {3, Peer::SilentSmallWindow, 12, code(1003), 0},
+        {4, Peer::Printer, 12, 0, 0},
+        {5, Peer::PrinterKilled, 200, code(1101), 0},  // killed once three labels are in
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.row);
+        const bool emulated = row.peer == Peer::Printer || row.peer == Peer::PrinterKilled;
+        const bool silent = !emulated;
+        std::unique_ptr<PrinterSimulator> simulator;
+        std::unique_ptr<SilentPeer> peer;
+        Json entry{{"type", "zpl"}, {"host", "127.0.0.1"}, {"statusIntervalMs", 50}, {"statusTimeoutMs", 300}};
+        if (emulated) {
+            // At 115200 baud a label takes the printer about 10 ms to take in.
+            simulator = startSimulator({"--tcp", "0", "--baud", "115200"}, "sim" + std::to_string(row.row));
+            ASSERT_TRUE(simulator->started());
+            entry["port"] = std::stoi(simulator->address());
+        } else {
+            peer = std::make_unique<SilentPeer>(row.peer == Peer::SilentSmallWindow ? 1 : 0);
+            entry["port"] = peer->port();
+        }
+        if (row.peer == Peer::SilentSmallWindow) {
+            // A label far larger than what the host's system takes: a picture at 1200 dpi.
+            entry.update(Json{{"dpi", 1200}, {"graphics", "hex"}, {"statusTimeoutMs", 60000}, {"writeTimeoutMs", 300}});
+        }
+        listPrinter(entry, true);
+        Job job(options(), kPrinterNameSetting);
+        ASSERT_EQ(job.open(), 0);
+        int issued = 0;
+        ResultCode failure = 0;
+        int receivedWhenKilled = -1;
+        while (issued < row.labels) {
+            const ResultCode result = job.issue(silent ? "入荷ラベル 入荷ラベル" : "label " + std::to_string(issued + 1));
+            if (!handedOver(result)) {
+                failure = result;
+                break;
+            }
+            ++issued;
+            if (row.peer == Peer::PrinterKilled && receivedWhenKilled < 0 && formatsReceived(*simulator) >= 3) {
+                simulator->kill();
+                receivedWhenKilled = formatsReceived(*simulator);
+            }
+        }
+        const bool lostConnection = row.peer == Peer::PrinterKilled && failure == code(1003);  // reset as it wrote
+        EXPECT_EQ(lostConnection ? code(1101) : failure, row.failure);
+        EXPECT_EQ(job.close(), row.closePort);
+        if (row.peer == Peer::Silent) {
+            EXPECT_EQ(issued, row.failure == 0 ? row.labels : 1) << "one label in doubt";
+        }
+        if (row.peer == Peer::Printer) {
+            EXPECT_EQ(formatsReceived(*simulator), row.labels) << "all taken at ClosePort";
+        }
+        if (row.peer == Peer::PrinterKilled) {
+            ASSERT_GE(receivedWhenKilled, 3);
+            EXPECT_LE(issued, receivedWhenKilled + 1) << "no more than one label beyond what the printer took";
+        }
     }
 }
 
