@@ -153,6 +153,14 @@ private:
     mutable std::optional<labelformat::Outcome<labelformat::LabelFormat>> parsed_;
 };
 
+// New elements as the sample formats write them: upright, Noto Sans CJK JP 10 pt, empty
+// default; the caller adds them with addField/addStatic (which numbers the field).
+Json newTextField(double xMm, double yMm, double widthMm, double heightMm);
+Json newBarcodeField(std::string_view symbology, double xMm, double yMm, double widthMm, double heightMm);
+Json newLine(double xMm, double yMm, double x2Mm, double y2Mm);
+Json newBox(double xMm, double yMm, double widthMm, double heightMm);
+Json newImage(std::string file, double xMm, double yMm, double widthMm, double heightMm);
+
 // The value each field shows without data: its "sample" when that is text, else its
 // "default" (what the program prints when it sets nothing), by field number.
 labelformat::FieldValues sampleValues(const FormatDocument& document);
