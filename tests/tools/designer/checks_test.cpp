@@ -134,6 +134,12 @@ TEST(Checks, BarcodesRefusedOrNotReadBackAreFlagged) {
         {4, [](FormatDocument& d) { d.addStatic(newBox(2, 10, 36, 25)); d.setStaticKey(1, "fill", true); }, "4571123400153",
          FindingKind::NotReadBack, ""},
         {5, [](FormatDocument& d) { d.setFieldKey(1, "symbology", "QR"); }, "納品カード|4581209301076", std::nullopt, ""},
+        {6, [](FormatDocument& d) { d.setFieldKey(1, "symbology", "EAN8"); d.setFieldKey(1, "rotation", 90); }, "49123012",
+         std::nullopt, ""},
+        {7, [](FormatDocument& d) { d.setFieldKey(1, "symbology", "NW7"); d.setFieldKey(1, "rotation", 270); }, "12345",
+         std::nullopt, ""},
+        {8, [](FormatDocument& d) { d.setFieldKey(1, "symbology", "GS1-128"); d.setFieldKey(1, "rotation", 180); },
+         "(01)14571123400150(10)AB", std::nullopt, ""},
     };
     for (const BarcodeRow& row : rows) {
         SCOPED_TRACE(row.row);
