@@ -45,6 +45,8 @@ bool beyond(std::string_view token, std::string_view bound) {
     return token.size() != bound.size() ? token.size() > bound.size() : token > bound;
 }
 
+}  // namespace
+
 // The parser hands integers too long for 64 bits over as floating-point numbers, which
 // would make 18446744073709551616 "not an integer" while 18446744073709551615 is one, and
 // refuses those past 308 digits as unreadable. They are written as the end of the 64-bit
@@ -86,8 +88,6 @@ std::string_view withLongIntegersSaturated(std::string_view text, std::string& s
     saturated.append(text.substr(copiedUpTo));
     return saturated;
 }
-
-}  // namespace
 
 Json parseWithoutThrowing(std::string_view text) {
     std::string saturated;

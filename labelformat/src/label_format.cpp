@@ -182,23 +182,36 @@ Outcome<LabelFormat> readLabelFormatFile(const std::filesystem::path& file) {
     return format;
 }
 
-std::optional<ErrorNumber> findLayoutError(const LabelFormat& format) {
+std::vector<LayoutProblem> listLayoutProblems(const LabelFormat& format) {
+    std::vector<LayoutProblem> problems;
     if (format.widthMm <= 0.0 || format.heightMm <= 0.0) {
-        return ErrorNumber::FormatLayoutError;
+        problems.push_back({LayoutRule::LabelWithoutArea, std::nullopt, std::nullopt});
     }
     std::set<std::int16_t> seenNumbers;
-    for (const LabelField& field : format.fields) {
-        const bool numberUsable = field.number >= 1 && seenNumbers.insert(field.number).second;
-        if (!numberUsable || !boxFitsLabel(field, format)) {
-            return ErrorNumber::FormatLayoutError;
+    for (std::size_t index = 0; index < format.fields.size(); ++index) {
+        const LabelField& field = format.fields[index];
+        if (field.number < 1) {
+            problems.push_back({LayoutRule::FieldNumberOutOfRange, index, std::nullopt});
+        } else if (!seenNumbers.insert(field.number).second) {
+            problems.push_back({LayoutRule::FieldNumberUsedTwice, index, std::nullopt});
+        }
+        if (!boxFitsLabel(field, format)) {
+            problems.push_back({LayoutRule::FieldBoxOutsideLabel, index, std::nullopt});
         }
     }
-    for (const StaticElement& element : format.statics) {
-        if (!static_elements::insideLabel(element, format)) {
-            return ErrorNumber::FormatLayoutError;
+    for (std::size_t index = 0; index < format.statics.size(); ++index) {
+        if (!static_elements::insideLabel(format.statics[index], format)) {
+            problems.push_back({LayoutRule::StaticOutsideLabel, std::nullopt, index});
         }
     }
-    return std::nullopt;
+    return problems;
+}
+
+std::optional<ErrorNumber> findLayoutError(const LabelFormat& format) {
+    if (listLayoutProblems(format).empty()) {
+        return std::nullopt;
+    }
+    return ErrorNumber::FormatLayoutError;
 }
 
 }  // namespace labelformat

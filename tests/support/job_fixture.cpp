@@ -54,9 +54,6 @@ FieldCalls setFieldCalls(const FakeControl& control) {
     return calls;
 }
 
-namespace {
-
-// The SetField calls made before each Issue, one list per Issue.
 std::vector<FieldCalls> fieldCallsPerIssue(const FakeControl& control) {
     std::vector<FieldCalls> records(1);
     for (const Call& call : control.calls) {
@@ -68,6 +65,8 @@ std::vector<FieldCalls> fieldCallsPerIssue(const FakeControl& control) {
     records.pop_back();
     return records;
 }
+
+namespace {
 
 std::string fileBytes(const std::filesystem::path& path) {
     std::ifstream file(path, std::ios::binary);

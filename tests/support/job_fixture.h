@@ -76,5 +76,7 @@ std::string taggedRecord(int fieldCount, const std::string& tag);
 
 // The SetField calls made so far.
 FieldCalls setFieldCalls(const FakeControl& control);
+// The SetField calls made before each Issue, one list per Issue.
+std::vector<FieldCalls> fieldCallsPerIssue(const FakeControl& control);
 
 }  // namespace testing_support

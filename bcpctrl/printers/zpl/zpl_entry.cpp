@@ -26,9 +26,14 @@ std::optional<PrinterLink> ZplEntry::openLink(const PortContext& port) const {
         return PrinterLink::connectTcp(network->host, network->port, timing.connect);
     }
     const auto& device = std::get<SerialDevice>(connection);
-    const auto* comPort = std::get_if<SerialPort>(&port.address);
-    const SerialPort line = device.line ? *device.line : comPort ? *comPort : kDefaultLine;
-    return PrinterLink::openSerial(device.path, line, device.flow);
+    return PrinterLink::openSerial(device.path, *serialLine(port.address), device.flow);
+}
+
+std::optional<SerialPort> ZplEntry::serialLine(const PortAddress& address) const {
+    const auto* device = std::get_if<SerialDevice>(&connection);
+    if (device == nullptr) return std::nullopt;
+    const auto* comPort = std::get_if<SerialPort>(&address);
+    return device->line ? *device->line : comPort ? *comPort : kDefaultLine;
 }
 
 namespace {

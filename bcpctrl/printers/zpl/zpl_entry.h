@@ -33,6 +33,9 @@ struct ZplEntry final : PrinterEntry {
     ZplTiming timing;
 
     PortOpening open(const PortContext& port) const override;
+    // The serial line the labels go down when the port setting is `address`: the entry's
+    // own, else the COM setting's, else 9600 baud 8N1; nothing for a network printer.
+    std::optional<SerialPort> serialLine(const PortAddress& address) const;
     int drawingDotsPerInch() const override { return encoder.dotsPerInch; }  // the renderer lays every label out
 
 private:

@@ -29,6 +29,10 @@ struct JsonShapeError {};
 // The parsed document, or a discarded value for text that is not JSON. Never throws.
 Json parseWithoutThrowing(std::string_view text);
 
+// `text` with every integer too long for 64 bits written as the end of the 64-bit range on
+// its side, as parseWithoutThrowing reads it: either `text` itself or `saturated`, filled.
+std::string_view withLongIntegersSaturated(std::string_view text, std::string& saturated);
+
 const Json& member(const Json& object, std::string_view key);           // must be there
 const Json* optionalMember(const Json& object, std::string_view key);   // nullptr if absent
 const Json& requireObject(const Json& value);

@@ -89,8 +89,25 @@ using FieldValues = std::map<std::int16_t, std::string>;
 Outcome<LabelFormat> parseLabelFormat(std::string_view jsonText);
 Outcome<LabelFormat> readLabelFormatFile(const std::filesystem::path& file);
 
-// FormatLayoutError for a label without area, a field box not inside the label, a field
-// number outside 1..32767 or a number used twice, a static element not inside the label.
+// The rules a readable format must keep to load; each broken one is a layout problem.
+enum class LayoutRule {
+    LabelWithoutArea,
+    FieldNumberOutOfRange,  // outside 1..32767
+    FieldNumberUsedTwice,   // the later field of the two
+    FieldBoxOutsideLabel,   // or a box without area
+    StaticOutsideLabel,     // a line end off the label, a box or image not wholly on it
+};
+
+struct LayoutProblem {
+    LayoutRule rule = LayoutRule::LabelWithoutArea;
+    std::optional<std::size_t> fieldIndex;   // position in `fields`
+    std::optional<std::size_t> staticIndex;  // position in `statics`
+};
+
+// Every layout problem of the format, in the order of the label, its fields, its statics.
+std::vector<LayoutProblem> listLayoutProblems(const LabelFormat& format);
+
+// FormatLayoutError when listLayoutProblems finds any.
 std::optional<ErrorNumber> findLayoutError(const LabelFormat& format);
 
 }  // namespace labelformat
