@@ -71,7 +71,7 @@ FontStyle readFont(const Json& value) {
     }
     if (const Json* size = optionalMember(value, "sizePt")) {
         font.sizePt = readNumber(*size);
-        if (font.sizePt <= 0.0) {
+        if (!(font.sizePt >= kSmallestFontPt && font.sizePt <= kLargestFontPt)) {
             throw JsonShapeError{};
         }
     }
@@ -135,6 +135,13 @@ bool boxFitsLabel(const LabelField& field, const LabelFormat& format) {
            field.yMm + field.heightMm <= format.heightMm + static_elements::kEdgeToleranceMm;
 }
 
+// Above nothing, and no larger than a label printer's labels.
+bool labelSizeUsable(const LabelFormat& format) {
+    const double shorterMm = std::min(format.widthMm, format.heightMm);
+    const double longerMm = std::max(format.widthMm, format.heightMm);
+    return shorterMm > 0.0 && shorterMm <= kWidestLabelMm && longerMm <= kLongestLabelMm;
+}
+
 }  // namespace
 
 const LabelField* LabelFormat::findField(std::int16_t number) const {
@@ -183,7 +190,7 @@ Outcome<LabelFormat> readLabelFormatFile(const std::filesystem::path& file) {
 }
 
 std::optional<ErrorNumber> findLayoutError(const LabelFormat& format) {
-    if (format.widthMm <= 0.0 || format.heightMm <= 0.0) {
+    if (!labelSizeUsable(format)) {
         return ErrorNumber::FormatLayoutError;
     }
     std::set<std::int16_t> seenNumbers;

@@ -16,6 +16,17 @@
 
 namespace labelformat {
 
+// What a format may ask for, so that no label costs more than a label printer could print.
+// Labels: the widest print heads are 8.5 in (216 mm) and take media up to about 10 in; a
+// side of 650 mm is 30,709 dots at 1200 dpi, the finest resolution a destination may ask
+// for, within the 32,767 dots a picture may have.
+inline constexpr double kWidestLabelMm = 254.0;   // the shorter side
+inline constexpr double kLongestLabelMm = 650.0;  // the longer side
+// Type: 2 pt is the smallest a 600 dpi printer still forms (17 dots to the em); an em of
+// 720 pt (254 mm) is larger than any label.
+inline constexpr double kSmallestFontPt = 2.0;
+inline constexpr double kLargestFontPt = 720.0;
+
 enum class FieldType { Text, Barcode };
 enum class Symbology { Ean13, Ean8, Code128, Gs1_128, Code39, Nw7, Itf14, Qr };
 enum class Align { Left, Center, Right };
@@ -85,12 +96,13 @@ private:
 using FieldValues = std::map<std::int16_t, std::string>;
 
 // Reads the structure only: FormatUnreadable for bad JSON, a missing or wrongly typed key,
-// an unknown type, symbology, rotation or align.
+// an unknown type, symbology, rotation or align, a font size outside its limits.
 Outcome<LabelFormat> parseLabelFormat(std::string_view jsonText);
 Outcome<LabelFormat> readLabelFormatFile(const std::filesystem::path& file);
 
-// FormatLayoutError for a label without area, a field box not inside the label, a field
-// number outside 1..32767 or a number used twice, a static element not inside the label.
+// FormatLayoutError for a label without area or larger than the limits, a field box not
+// inside the label, a field number outside 1..32767 or a number used twice, a static
+// element not inside the label.
 std::optional<ErrorNumber> findLayoutError(const LabelFormat& format);
 
 }  // namespace labelformat
