@@ -167,6 +167,27 @@ TEST(Drawing, EverySymbologyTakesWhatItCanEncodeAndReadsBack) {
         {14, "CODE128", std::string(40, 'X'), "", ""},  // wider than the box at 203 dpi
         {15, "GS1-128", "(01)14571123400150(10)ABC", "(01)14571123400150(10)ABC", "011457112340015010ABC"},
         {16, "GS1-128", "(01)123", "", ""},
+        // Each identifier's format, check digit and dates (GS1 General Specifications).
+        {18, "GS1-128", "(01)14571123400151", "", ""},  // wrong check digit
+        {19, "GS1-128", "(01)ABCDEFGHIJKLMN", "", ""},
+        {20, "GS1-128", "(17)991399", "", ""},  // no 13th month
+        {21, "GS1-128", "(17)240230", "", ""},  // no 30 February
+        {22, "GS1-128", "(17)230229", "", ""},  // nor 29 in a common year
+        {23, "GS1-128", "(17)240229(10)L1", "(17)240229(10)L1", "1724022910L1"},
+        {24, "GS1-128", "(15)261200", "(15)261200", "15261200"},  // day 00: the month's end
+        {25, "GS1-128", "[00]045711234000000016", "[00]045711234000000016", "00045711234000000016"},
+        {26, "GS1-128", "(00)045711234000000017", "", ""},
+        {27, "GS1-128", "(10)LOT-7(21)S12", "(10)LOT-7(21)S12", "10LOT-7\x1d" "21S12"},  // FNC1 after a variable length
+        {28, "GS1-128", "(10)" + std::string(21, 'A'), "", ""},  // at most 20 characters
+        {29, "GS1-128", "(10)", "", ""},
+        {30, "GS1-128", "(10)LOT~1", "", ""},  // not in GS1's 82 characters
+        {31, "GS1-128", "(3103)001250(410)4571123400009", "(3103)001250(410)4571123400009", "31030012504104571123400009"},
+        {32, "GS1-128", "(3106)001250", "", ""},  // the decimal point's place is 0 to 5
+        {33, "GS1-128", "(410)4571123400008", "", ""},
+        {34, "GS1-128", "(30)123456789", "", ""},  // at most 8 digits
+        {35, "GS1-128", "(99)" + std::string(47, '7'), "", ""},  // 49 characters: more than a symbol holds
+        {36, "GS1-128", "(99)" + std::string(46, '7'), "(99)" + std::string(46, '7'), "99" + std::string(46, '7')},
+        {37, "GS1-128", "01)14571123400150", "", ""},
         {17, "QR", "納品カード|4581209301076", "納品カード|4581209301076", "納品カード|4581209301076", 270},
     };
     for (const BarcodeRow& row : rows) {
@@ -186,6 +207,7 @@ TEST(Drawing, EverySymbologyTakesWhatItCanEncodeAndReadsBack) {
             const auto scanned = testing_support::scan(renderer.paintField(renderer.layOut(content.value(), dotsPerInch), 1));
             ASSERT_EQ(scanned.size(), 1u) << dotsPerInch;
             EXPECT_EQ(scanned[0].data, row.scanned);
+            EXPECT_EQ(scanned[0].gs1, row.symbology == std::string("GS1-128"));
         }
     }
     auto renderer = rendererFor(field("barcode", 56, 25, 0, R"("symbology": "EAN13")"));
