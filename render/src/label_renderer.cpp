@@ -84,8 +84,8 @@ std::optional<Raster> thresholdedPng(const std::filesystem::path& file) {
         error || !pngSizeUsable(file)) {
         return std::nullopt;  // never a FIFO or a device, which could block the load
     }
+    // Cairo reports every fault of a PNG file as no memory: any is an unreadable image.
     SurfaceHandle loaded(cairo_image_surface_create_from_png(file.c_str()));
-    if (cairo_surface_status(loaded.get()) == CAIRO_STATUS_NO_MEMORY) throw std::bad_alloc();
     if (cairo_surface_status(loaded.get()) != CAIRO_STATUS_SUCCESS) return std::nullopt;
     const SurfaceHandle argb = withAlpha(std::move(loaded));
     const std::uint32_t opaque = cairo_image_surface_get_format(argb.get()) == CAIRO_FORMAT_RGB24 ? 0xFF000000u : 0u;

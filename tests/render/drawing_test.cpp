@@ -246,11 +246,11 @@ void appendChunk(std::string& out, const std::string& type, const std::string& d
 
 // A white 1-bit PNG, compressed a row at a time: a file of a few kilobytes may stand for a
 // picture of gigabytes.
-void writeWhitePng(const std::filesystem::path& file, std::uint32_t width, std::uint32_t height) {
+void writeWhitePng(const std::filesystem::path& file, std::uint32_t width, std::uint32_t height, char interlace = 0) {
     std::string header;
     appendBigEndian(header, width);
     appendBigEndian(header, height);
-    header += std::string{1, 0, 0, 0, 0};  // 1 bit, greyscale, deflate, no filter, no interlace
+    header += std::string{1, 0, 0, 0, interlace};  // 1 bit, greyscale, deflate, no filter
     z_stream stream{};
     deflateInit(&stream, Z_BEST_COMPRESSION);
     std::string row(1 + (width + 7) / 8, '\xff');
@@ -303,9 +303,10 @@ TEST(Drawing, StaticElementsCoverTheirDotsAndImagesAreThresholded) {
     writeWhitePng(folder / "wide.png", 16385, 1);
     writeWhitePng(folder / "many.png", 4097, 4096);
     writeWhitePng(folder / "edge.png", 16384, 2);
+    writeWhitePng(folder / "interlace-14.png", 16384, 1, 14);  // no such interlace method: found by the fuzzer
     for (const auto& [file, readable] : std::vector<std::pair<std::string, bool>>{
              {"missing.png", false}, {"not.png", false}, {"bomb.png", false}, {"wide.png", false}, {"many.png", false},
-             {"edge.png", true}}) {
+             {"edge.png", true}, {"interlace-14.png", false}}) {
         auto format = formatWith(
             "[]", R"([{"type": "image", "xMm": 1, "yMm": 1, "widthMm": 5, "heightMm": 5, "file": ")" + file + R"("}])");
         format.value().directory = folder;
