@@ -178,7 +178,7 @@ Encoding encodeSymbol(Symbology symbology, std::string_view text) {
     encoded->option_1 = request.option1;
     const int status = ZBarcode_Encode(encoded.get(), reinterpret_cast<const unsigned char*>(request.data.data()),
                                        static_cast<int>(request.data.size()));
-    // libzint only warns about GS1 data that breaks the General Specifications, and draws it.
+    // libzint only warns about GS1 data that breaks the GS1 standard, and draws it.
     const bool refused = status >= ZINT_ERROR || (symbology == Symbology::Gs1_128 && status == ZINT_WARN_NONCOMPLIANT);
     if (refused || encoded->width <= 0 || encoded->rows <= 0) {
         return {nullptr, encoded->errtxt};

@@ -8,7 +8,7 @@ namespace render::gs1 {
 namespace {
 
 // An application identifier, or a run of them that share one format: the format as the
-// General Specifications write it, parts apart by spaces. A part is N (digits) or X (GS1's
+// GS1 standard writes it, parts apart by spaces. A part is N (digits) or X (GS1's
 // set of 82 characters) with its length, fixed or at most (".."), and maybe a check:
 // "csum" a check digit last, "yymmdd" a date, "yymmd0" a date whose day may be 00 (the
 // month's last day, or no day).
@@ -19,7 +19,7 @@ struct Identifier {
     char highestLastDigit = '9';  // measures: the decimal point's place, 0 to 5
 };
 
-// The identifiers labels use (General Specifications, the table of application identifiers).
+// The identifiers labels use (the GS1 standard's table of application identifiers).
 constexpr std::array kIdentifiers{
     Identifier{"00", "00", "N18,csum"},             // SSCC
     Identifier{"01", "02", "N14,csum"},             // GTIN; GTIN of the contained trade items

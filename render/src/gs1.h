@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // GS1 element strings, "(01)14571123400150(10)LOT7" or "[01]...", checked against what
-// the GS1 General Specifications ask of each application identifier: its digits or
+// the GS1 standard asks of each application identifier: its digits or
 // characters, their number, its check digit, its dates.
 #pragma once
 

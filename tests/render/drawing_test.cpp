@@ -167,7 +167,7 @@ TEST(Drawing, EverySymbologyTakesWhatItCanEncodeAndReadsBack) {
         {14, "CODE128", std::string(40, 'X'), "", ""},  // wider than the box at 203 dpi
         {15, "GS1-128", "(01)14571123400150(10)ABC", "(01)14571123400150(10)ABC", "011457112340015010ABC"},
         {16, "GS1-128", "(01)123", "", ""},
-        // Each identifier's format, check digit and dates (GS1 General Specifications).
+        // Each identifier's format, check digit and dates, as the GS1 standard gives them.
         {18, "GS1-128", "(01)14571123400151", "", ""},  // wrong check digit
         {19, "GS1-128", "(01)ABCDEFGHIJKLMN", "", ""},
         {20, "GS1-128", "(17)991399", "", ""},  // no 13th month
