@@ -223,11 +223,17 @@ struct StaticRow {
     double whiteXMm, whiteYMm;
 };
 
-// A 2 × 2 PNG: black on the left, transparent on the right.
-void writeHalfBlackPng(const std::filesystem::path& file) {
+// A 2 × 2 PNG: black on the left, transparent on the right (or white, when opaque: a PNG
+// without alpha).
+void writeHalfBlackPng(const std::filesystem::path& file, bool opaque = false) {
     const std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> surface(
-        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 2, 2), cairo_surface_destroy);
+        cairo_image_surface_create(opaque ? CAIRO_FORMAT_RGB24 : CAIRO_FORMAT_ARGB32, 2, 2), cairo_surface_destroy);
     const std::unique_ptr<cairo_t, decltype(&cairo_destroy)> cr(cairo_create(surface.get()), cairo_destroy);
+    if (opaque) {
+        cairo_set_source_rgb(cr.get(), 1, 1, 1);
+        cairo_paint(cr.get());
+        cairo_set_source_rgb(cr.get(), 0, 0, 0);
+    }
     cairo_rectangle(cr.get(), 0, 0, 1, 2);
     cairo_fill(cr.get());
     cairo_surface_write_to_png(surface.get(), file.c_str());
@@ -280,6 +286,7 @@ TEST(Drawing, StaticElementsCoverTheirDotsAndImagesAreThresholded) {
     const auto folder = std::filesystem::temp_directory_path() / ("render-test-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
     writeHalfBlackPng(folder / "half.png");
+    writeHalfBlackPng(folder / "opaque.png", true);
     const std::vector<StaticRow> rows{
         {1, R"({"type": "box", "xMm": 10, "yMm": 10, "widthMm": 20, "heightMm": 10, "lineWidthMm": 0.5})", 10.2, 15, 20, 15},
         {2, R"({"type": "box", "xMm": 10, "yMm": 10, "widthMm": 20, "heightMm": 10, "fill": true})", 20, 15, 31, 15},
@@ -287,6 +294,7 @@ TEST(Drawing, StaticElementsCoverTheirDotsAndImagesAreThresholded) {
         {4, R"({"type": "line", "xMm": 30, "yMm": 5, "x2Mm": 30, "y2Mm": 35})", 30, 10, 31, 10},
         {5, R"({"type": "line", "xMm": 0, "yMm": 0, "x2Mm": 60, "y2Mm": 40, "lineWidthMm": 1})", 30, 20, 30, 30},
         {6, R"({"type": "image", "xMm": 10, "yMm": 10, "widthMm": 20, "heightMm": 20, "file": "half.png"})", 12, 20, 28, 20},
+        {7, R"({"type": "image", "xMm": 10, "yMm": 10, "widthMm": 20, "heightMm": 20, "file": "opaque.png"})", 12, 20, 28, 20},
     };
     const auto dot = [](double mm) { return render::mmToDots(mm, kDpi); };
     for (const StaticRow& row : rows) {
