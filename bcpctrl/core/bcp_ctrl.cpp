@@ -42,6 +42,19 @@ FieldValues warmUpValuesOf(const LabelFormat& format) {
     return values;
 }
 
+// Runs a method's work. One that ends in an exception (the system out of memory) is
+// logged with what was thrown, and the exception goes on to the caller, whose job ends
+// with its unexpected-failure message: the log keeps the call that failed.
+template <typename Work, typename Arguments>
+auto loggingThrown(CallTrace& trace, std::string_view op, DispId dispid, Arguments arguments, Work work) {
+    try {
+        return work();
+    } catch (const std::exception& failure) {
+        if (trace.enabled()) trace.thrown(op, dispid, arguments(), failure.what());
+        throw;
+    }
+}
+
 }  // namespace
 
 BcpCtrl::BcpCtrl(BcpCtrlOptions options, PrinterKinds kinds)
@@ -105,7 +118,8 @@ void BcpCtrl::setUsePrinter(std::int16_t usePrinter) {
 }
 
 VbBool BcpCtrl::LoadFormat(std::string& formatPath, ResultCode& result) {
-    result = loadFormat(formatPath);
+    result = loggingThrown(trace_, "LoadFormat", DispId::LoadFormat, [&] { return Json::array({formatPath}); },
+                           [&] { return loadFormat(formatPath); });
     const VbBool ret = succeeded(result);
     if (trace_.enabled()) {
         trace_.method("LoadFormat", DispId::LoadFormat, {formatPath}, ret, result);
@@ -114,7 +128,8 @@ VbBool BcpCtrl::LoadFormat(std::string& formatPath, ResultCode& result) {
 }
 
 VbBool BcpCtrl::OpenPort(std::int16_t& portCode, ResultCode& result) {
-    result = openPort(portCode);
+    result = loggingThrown(trace_, "OpenPort", DispId::OpenPort, [&] { return Json::array({portCode}); },
+                           [&] { return openPort(portCode); });
     const VbBool ret = succeeded(result);
     if (trace_.enabled()) {
         trace_.method("OpenPort", DispId::OpenPort, {portCode}, ret, result);
@@ -123,7 +138,8 @@ VbBool BcpCtrl::OpenPort(std::int16_t& portCode, ResultCode& result) {
 }
 
 VbBool BcpCtrl::SetField(std::int16_t labelField, std::string& text, ResultCode& result) {
-    result = setField(labelField, text);
+    result = loggingThrown(trace_, "SetField", DispId::SetField, [&] { return Json::array({labelField, text}); },
+                           [&] { return setField(labelField, text); });
     const VbBool ret = succeeded(result);
     if (trace_.enabled()) {
         trace_.method("SetField", DispId::SetField, {labelField, text}, ret, result);
@@ -132,7 +148,8 @@ VbBool BcpCtrl::SetField(std::int16_t labelField, std::string& text, ResultCode&
 }
 
 VbBool BcpCtrl::Issue(std::int16_t first, std::int16_t second, std::string& status, ResultCode& result) {
-    IssueAnswer answer = issue(first, second);
+    IssueAnswer answer = loggingThrown(trace_, "Issue", DispId::Issue, [&] { return Json::array({first, second}); },
+                                       [&] { return issue(first, second); });
     status = std::move(answer.status);
     result = answer.result;
     const VbBool ret = succeeded(result);
@@ -143,7 +160,8 @@ VbBool BcpCtrl::Issue(std::int16_t first, std::int16_t second, std::string& stat
 }
 
 VbBool BcpCtrl::ClosePort(ResultCode& result) {
-    result = closePort();
+    result = loggingThrown(trace_, "ClosePort", DispId::ClosePort, [] { return Json::array(); },
+                           [&] { return closePort(); });
     const VbBool ret = succeeded(result);
     if (trace_.enabled()) {
         trace_.method("ClosePort", DispId::ClosePort, nlohmann::ordered_json::array(), ret, result);

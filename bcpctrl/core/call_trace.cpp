@@ -37,6 +37,12 @@ void CallTrace::method(std::string_view op, frame::DispId dispid, Json args, fra
     writeLine(line);
 }
 
+void CallTrace::thrown(std::string_view op, frame::DispId dispid, Json args, std::string_view what) {
+    Json line = callLine(op, dispid, std::move(args));
+    line["thrown"] = what;
+    writeLine(line);
+}
+
 void CallTrace::event(const StatusEvent& event) {
     if (!enabled()) {
         return;

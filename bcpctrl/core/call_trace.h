@@ -30,6 +30,8 @@ public:
     // `args` holds the inputs in call order; `status` is Issue's status text.
     void method(std::string_view op, frame::DispId dispid, nlohmann::ordered_json args, frame::VbBool ret,
                 frame::ResultCode result, std::optional<std::string> status = std::nullopt);
+    // A method that ended in an exception (the system out of memory) instead of answering.
+    void thrown(std::string_view op, frame::DispId dispid, nlohmann::ordered_json args, std::string_view what);
     void event(const StatusEvent& event);
 
 private:

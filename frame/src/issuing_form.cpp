@@ -2,6 +2,7 @@
 #include "frame/issuing_form.h"
 
 #include <algorithm>
+#include <new>
 #include <utility>
 #include <variant>
 
@@ -23,13 +24,29 @@ void ignoringFailure(Step&& step) noexcept {
     }
 }
 
-// A control method that throws has answered false.
+// A control method that throws has answered false, and CheckResult judges the result it
+// left. Running out of memory is no answer of the control's: whatever the last result was,
+// the job ends with the unexpected-failure message (Form_Activate).
 template <typename Call>
-bool answeredTrue(Call&& call) noexcept {
+bool answeredTrue(Call&& call) {
     try {
         return isTrue(call());
+    } catch (const std::bad_alloc&) {
+        throw;
     } catch (...) {
         return false;
+    }
+}
+
+// A control call whose answer is not looked at: a failure skips it alone, but running out
+// of memory ends the job (a label without one of its fields must not print).
+template <typename Call>
+void ignoringControlFailure(Call&& call) {
+    try {
+        call();
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (...) {
     }
 }
 
@@ -174,9 +191,22 @@ bool IssuingForm::waitForConfirmations(std::int16_t portCode) {
 // with that failure's message, never quietly and never with the completion message.
 bool IssuingForm::closePort() {
     bool closed = true;
-    ignoringFailure([&] { closed = isTrue(bcpCtrl_.ClosePort(state_.LastResult)); });
+    bool outOfMemory = false;
+    try {
+        closed = isTrue(bcpCtrl_.ClosePort(state_.LastResult));
+    } catch (const std::bad_alloc&) {
+        closed = false;
+        outOfMemory = true;
+    } catch (...) {
+    }
     const bool stillSound = outcome_ == JobOutcome::Finished || outcome_ == JobOutcome::Stopped;
-    if (closed || !stillSound || CheckResult()) return true;
+    if (closed || !stillSound) return true;
+    if (outOfMemory) {
+        ignoringFailure([&] { window_.hide(); });
+        showFailure(std::string(texts::kUnexpectedFailure));
+    } else if (CheckResult()) {
+        return true;
+    }
     outcome_ = JobOutcome::Failed;
     return false;
 }
@@ -217,7 +247,7 @@ bool IssuingForm::endJob(JobOutcome outcome) {
 
 // Control events queued since the last yield are raised first, then the window's own.
 void IssuingForm::doEvents() {
-    ignoringFailure([&] { bcpCtrl_.deliverPendingEvents(); });
+    ignoringControlFailure([&] { bcpCtrl_.deliverPendingEvents(); });
     ignoringFailure([&] { window_.yieldToEvents(); });
 }
 
@@ -265,7 +295,7 @@ void IssuingForm::setFields(const DataKind* kind, std::vector<std::string>& reco
     for (const LabelRow& row : kind->table) {
         const auto position = static_cast<std::size_t>(row.recordPosition);
         if (position == 0 || position >= record.size()) continue;  // a table never reads past its record
-        ignoringFailure([&] { bcpCtrl_.SetField(row.labelField, record[position], state_.LastResult); });
+        ignoringControlFailure([&] { bcpCtrl_.SetField(row.labelField, record[position], state_.LastResult); });
     }
 }
 

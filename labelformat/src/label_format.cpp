@@ -71,7 +71,7 @@ FontStyle readFont(const Json& value) {
     }
     if (const Json* size = optionalMember(value, "sizePt")) {
         font.sizePt = readNumber(*size);
-        if (font.sizePt <= 0.0) {
+        if (!(font.sizePt >= kSmallestFontPt && font.sizePt <= kLargestFontPt)) {
             throw JsonShapeError{};
         }
     }
@@ -135,6 +135,13 @@ bool boxFitsLabel(const LabelField& field, const LabelFormat& format) {
            field.yMm + field.heightMm <= format.heightMm + static_elements::kEdgeToleranceMm;
 }
 
+// Above nothing, and no larger than a label printer's labels.
+bool labelSizeUsable(const LabelFormat& format) {
+    const double shorterMm = std::min(format.widthMm, format.heightMm);
+    const double longerMm = std::max(format.widthMm, format.heightMm);
+    return shorterMm > 0.0 && shorterMm <= kWidestLabelMm && longerMm <= kLongestLabelMm;
+}
+
 }  // namespace
 
 const LabelField* LabelFormat::findField(std::int16_t number) const {
@@ -186,6 +193,8 @@ std::vector<LayoutProblem> listLayoutProblems(const LabelFormat& format) {
     std::vector<LayoutProblem> problems;
     if (format.widthMm <= 0.0 || format.heightMm <= 0.0) {
         problems.push_back({LayoutRule::LabelWithoutArea, std::nullopt, std::nullopt});
+    } else if (!labelSizeUsable(format)) {
+        problems.push_back({LayoutRule::LabelTooLarge, std::nullopt, std::nullopt});
     }
     std::set<std::int16_t> seenNumbers;
     for (std::size_t index = 0; index < format.fields.size(); ++index) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "static_elements.h"
 
+#include <algorithm>
+
 namespace labelformat::static_elements {
 namespace {
 
@@ -69,6 +71,9 @@ std::vector<StaticElement> readStaticElements(const Json& document) {
 }
 
 bool insideLabel(const StaticElement& element, const LabelFormat& format) {
+    if (element.lineWidthMm > std::max(format.widthMm, format.heightMm)) {
+        return false;  // no line is wider than the label
+    }
     if (element.type == StaticType::Line) {
         return pointOnLabel(element.xMm, element.yMm, format) && pointOnLabel(element.x2Mm, element.y2Mm, format);
     }

@@ -17,7 +17,8 @@ inline constexpr double kEdgeToleranceMm = 1e-6;
 // Throws JsonShapeError for a malformed element, as the fields' reader does.
 std::vector<StaticElement> readStaticElements(const json_reading::Json& document);
 
-// Lines with both ends on the label, boxes and images wholly on it.
+// Lines with both ends on the label, boxes and images wholly on it, no line or outline
+// wider than the label.
 bool insideLabel(const StaticElement& element, const LabelFormat& format);
 
 }  // namespace labelformat::static_elements

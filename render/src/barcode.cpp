@@ -6,6 +6,7 @@
 
 #include <zint.h>
 
+#include "gs1.h"
 #include "handles.h"
 
 namespace render {
@@ -22,24 +23,13 @@ bool allDigits(std::string_view text) {
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// The mod-10 check digit of EAN, JAN and ITF: weights 3 and 1 from the right.
-char checkDigitFor(std::string_view digits) {
-    int sum = 0;
-    int weight = 3;
-    for (auto digit = digits.rbegin(); digit != digits.rend(); ++digit) {
-        sum += (*digit - '0') * weight;
-        weight = 4 - weight;
-    }
-    return static_cast<char>('0' + (10 - sum % 10) % 10);
-}
-
 // The digits with their check digit: given without it, it is added; given with it, it
 // must be right.
 Encoding withCheckDigit(std::string_view text, std::size_t length, std::string& digits) {
     if (!allDigits(text) || (text.size() != length - 1 && text.size() != length)) {
         return {nullptr, "needs " + std::to_string(length - 1) + " or " + std::to_string(length) + " digits"};
     }
-    const char check = checkDigitFor(text.substr(0, length - 1));
+    const char check = gs1::checkDigit(text.substr(0, length - 1));
     if (text.size() == length && text.back() != check) {
         return {nullptr, std::string("wrong check digit ") + text.back() + ", expected " + check};
     }
@@ -103,7 +93,7 @@ Encoding prepare(Symbology symbology, std::string_view text, ZintRequest& reques
             request.symbology = BARCODE_GS1_128;
             request.inputMode = text.starts_with('(') ? GS1_MODE | GS1PARENS_MODE : GS1_MODE;
             request.data = std::string(text);
-            return {};
+            return {nullptr, gs1::refusal(text)};
         case Symbology::Qr:
             request.symbology = BARCODE_QRCODE;
             request.option1 = kQrErrorCorrectionM;
@@ -188,7 +178,9 @@ Encoding encodeSymbol(Symbology symbology, std::string_view text) {
     encoded->option_1 = request.option1;
     const int status = ZBarcode_Encode(encoded.get(), reinterpret_cast<const unsigned char*>(request.data.data()),
                                        static_cast<int>(request.data.size()));
-    if (status >= ZINT_ERROR || encoded->width <= 0 || encoded->rows <= 0) {
+    // libzint only warns about GS1 data that breaks the GS1 standard, and draws it.
+    const bool refused = status >= ZINT_ERROR || (symbology == Symbology::Gs1_128 && status == ZINT_WARN_NONCOMPLIANT);
+    if (refused || encoded->width <= 0 || encoded->rows <= 0) {
         return {nullptr, encoded->errtxt};
     }
     // What a scanner reads: ITF-14 with the check digit libzint added.

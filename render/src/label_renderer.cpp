@@ -6,6 +6,8 @@
 #include <optional>
 #include <cmath>
 #include <cstring>
+#include <fstream>
+#include <string_view>
 #include <system_error>
 
 #include "barcode.h"
@@ -25,6 +27,10 @@ using labelformat::StaticElement;
 using labelformat::StaticType;
 
 constexpr std::uintmax_t kMaxImageFileBytes = 16 * 1024 * 1024;
+// A picture is decoded to 4 bytes a pixel: 16 MP (4,096 x 4,096, a 173 mm square at 600
+// dpi, the finest label printers) take 64 MB. A small file may promise far more.
+constexpr std::uint32_t kLongestImageSidePixels = 16384;
+constexpr std::uint64_t kMostImagePixels = 16 * 1024 * 1024;
 constexpr int kThreshold = 128;  // image pixels darker than half grey, and opaque, print
 
 bool isDark(std::uint32_t argb) {
@@ -36,20 +42,53 @@ bool isDark(std::uint32_t argb) {
     return grey < kThreshold;
 }
 
-std::optional<Raster> thresholdedPng(const std::filesystem::path& file) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(file, error) || std::filesystem::file_size(file, error) > kMaxImageFileBytes ||
-        error) {
-        return std::nullopt;  // never a FIFO or a device, which could block the load
+// Whether the width and height in a PNG file's header are within the limits, read before
+// anything is decoded.
+bool pngSizeUsable(const std::filesystem::path& file) {
+    constexpr std::string_view kSignatureAndHeader = "\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR";
+    std::array<char, 24> start{};
+    std::ifstream in(file, std::ios::binary);
+    if (!in.read(start.data(), start.size()) || std::string_view(start.data(), kSignatureAndHeader.size()) != kSignatureAndHeader) {
+        return false;
     }
-    const SurfaceHandle loaded(cairo_image_surface_create_from_png(file.c_str()));
-    if (cairo_surface_status(loaded.get()) != CAIRO_STATUS_SUCCESS) return std::nullopt;
-    const SurfaceHandle argb(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, cairo_image_surface_get_width(loaded.get()),
-                                                        cairo_image_surface_get_height(loaded.get())));
+    const auto bigEndian = [&](std::size_t at) {
+        std::uint32_t value = 0;
+        for (std::size_t i = at; i < at + 4; ++i) value = value << 8 | static_cast<unsigned char>(start[i]);
+        return value;
+    };
+    const std::uint32_t width = bigEndian(16);
+    const std::uint32_t height = bigEndian(20);
+    return width > 0 && height > 0 && width <= kLongestImageSidePixels && height <= kLongestImageSidePixels &&
+           std::uint64_t{width} * height <= kMostImagePixels;
+}
+
+// 32 bits a pixel with premultiplied alpha, as cairo's PNG reader gives pictures with an
+// alpha channel; a picture without one (RGB24) is read as opaque, anything else painted
+// over first.
+SurfaceHandle withAlpha(SurfaceHandle loaded) {
+    const cairo_format_t format = cairo_image_surface_get_format(loaded.get());
+    if (format == CAIRO_FORMAT_ARGB32 || format == CAIRO_FORMAT_RGB24) return loaded;
+    SurfaceHandle argb = checked(SurfaceHandle(cairo_image_surface_create(
+        CAIRO_FORMAT_ARGB32, cairo_image_surface_get_width(loaded.get()), cairo_image_surface_get_height(loaded.get()))));
     const CairoHandle cr(cairo_create(argb.get()));
     cairo_set_source_surface(cr.get(), loaded.get(), 0, 0);
     cairo_paint(cr.get());
+    throwIfFailed(cairo_status(cr.get()));
     cairo_surface_flush(argb.get());
+    return argb;
+}
+
+std::optional<Raster> thresholdedPng(const std::filesystem::path& file) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(file, error) || std::filesystem::file_size(file, error) > kMaxImageFileBytes ||
+        error || !pngSizeUsable(file)) {
+        return std::nullopt;  // never a FIFO or a device, which could block the load
+    }
+    // Cairo reports every fault of a PNG file as no memory: any is an unreadable image.
+    SurfaceHandle loaded(cairo_image_surface_create_from_png(file.c_str()));
+    if (cairo_surface_status(loaded.get()) != CAIRO_STATUS_SUCCESS) return std::nullopt;
+    const SurfaceHandle argb = withAlpha(std::move(loaded));
+    const std::uint32_t opaque = cairo_image_surface_get_format(argb.get()) == CAIRO_FORMAT_RGB24 ? 0xFF000000u : 0u;
     Raster raster = whiteRaster(cairo_image_surface_get_width(argb.get()), cairo_image_surface_get_height(argb.get()), 0);
     const unsigned char* data = cairo_image_surface_get_data(argb.get());
     const auto stride = static_cast<std::size_t>(cairo_image_surface_get_stride(argb.get()));
@@ -57,7 +96,7 @@ std::optional<Raster> thresholdedPng(const std::filesystem::path& file) {
         for (int x = 0; x < raster.widthDots; ++x) {
             std::uint32_t pixel = 0;
             std::memcpy(&pixel, data + static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(x) * 4, 4);
-            if (isDark(pixel)) raster.setBlack(x, y);
+            if (isDark(pixel | opaque)) raster.setBlack(x, y);
         }
     }
     return raster;
@@ -112,6 +151,7 @@ void paintCoverage(cairo_surface_t* surface, const std::vector<DotRect>& areas, 
         cairo_set_source_rgba(cr.get(), 0, 0, 0, 1);
         cairo_set_antialias(cr.get(), CAIRO_ANTIALIAS_NONE);  // rectangles on whole dots
         draw(cr.get());
+        throwIfFailed(cairo_status(cr.get()));
     }
     for (const DotRect& area : areas) addCoverage(surface, area, raster);
 }

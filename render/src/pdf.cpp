@@ -41,6 +41,10 @@ bool PdfDocument::addPage(const LabelLayout& layout, const PaintOptions& options
     cairo_show_page(cr.get());
     failed_ = cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS ||
               cairo_surface_status(surface_->surface.get()) != CAIRO_STATUS_SUCCESS;
+    if (cairo_status(cr.get()) == CAIRO_STATUS_NO_MEMORY ||
+        cairo_surface_status(surface_->surface.get()) == CAIRO_STATUS_NO_MEMORY) {
+        throw std::bad_alloc();  // no write that failed: nothing the printer could answer
+    }
     if (!failed_) ++pages_;
     return !failed_;
 }

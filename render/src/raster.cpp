@@ -39,7 +39,7 @@ Raster whiteRaster(int widthDots, int heightDots, int dotsPerInch) {
 }
 
 SurfaceHandle newCoverageSurface(int widthDots, int heightDots) {
-    return SurfaceHandle(cairo_image_surface_create(CAIRO_FORMAT_A8, (widthDots + 7) / 8 * 8, heightDots));
+    return checked(SurfaceHandle(cairo_image_surface_create(CAIRO_FORMAT_A8, (widthDots + 7) / 8 * 8, heightDots)));
 }
 
 namespace {
@@ -98,7 +98,7 @@ void addCoverage(cairo_surface_t* surface, const DotRect& area, Raster& raster) 
 }
 
 SurfaceHandle a1FromRaster(const Raster& raster) {
-    SurfaceHandle surface(cairo_image_surface_create(CAIRO_FORMAT_A1, raster.widthDots, raster.heightDots));
+    SurfaceHandle surface = checked(SurfaceHandle(cairo_image_surface_create(CAIRO_FORMAT_A1, raster.widthDots, raster.heightDots)));
     cairo_surface_flush(surface.get());
     unsigned char* data = cairo_image_surface_get_data(surface.get());
     const auto stride = index(cairo_image_surface_get_stride(surface.get()));

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "font_session.h"
 
@@ -10,6 +11,16 @@ namespace render {
 namespace {
 
 constexpr double kCondenseStep = 0.05;  // wrapped text is condensed in these steps
+// Pango measures in 32-bit units of 1/1024 dot: a text laid out whole past about two
+// million dots overflows them, and its glyphs land anywhere. A long text is therefore laid
+// out a piece at a time, no piece longer than this even if every character were two ems
+// wide, and only as much of it as a box could show.
+constexpr double kLongestPieceDots = 1'000'000.0;
+constexpr double kNarrowestCharacterEms = 0.1;  // for guessing how much text fills a box
+constexpr double kSmallestLineHeightEms = 0.5;  // no font sets its lines closer
+// A field's text is laid out from its first MiB at most: no label shows as much.
+constexpr std::size_t kMostLaidOutBytes = 1024 * 1024;
+constexpr std::string_view kEllipsis = "…";
 
 double toDots(int pangoUnits) { return static_cast<double>(pangoUnits) / PANGO_SCALE; }
 int toPango(double dots) { return static_cast<int>(std::floor(dots * PANGO_SCALE)); }
@@ -25,7 +36,40 @@ bool isPrintableAscii(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7f; });
 }
 
-GObjectHandle<PangoLayout> newLayout(PangoContext* context, const std::string& text, const TextStyle& style) {
+// The first kMostLaidOutBytes of a valid UTF-8 text, cut at a character and ending in "…".
+std::string boundedText(std::string_view text) {
+    if (text.size() <= kMostLaidOutBytes) return std::string(text);
+    std::size_t end = kMostLaidOutBytes;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0u) == 0x80u) --end;
+    return std::string(text.substr(0, end)).append(kEllipsis);
+}
+
+// The first `count` characters of a valid UTF-8 text (all of it when shorter), never
+// ending between the CR and the LF of one line break.
+std::string_view leadingCharacters(std::string_view text, std::size_t count) {
+    std::size_t end = 0;
+    for (std::size_t seen = 0; end < text.size() && seen < count; ++seen) {
+        end += static_cast<std::size_t>(g_utf8_skip[static_cast<unsigned char>(text[end])]);
+    }
+    end = std::min(end, text.size());
+    if (end > 0 && end < text.size() && text[end - 1] == '\r' && text[end] == '\n') ++end;
+    return text.substr(0, end);
+}
+
+// As many characters as one piece of text may have in this style.
+std::size_t pieceCharacters(const TextStyle& style) {
+    return static_cast<std::size_t>(std::max(16.0, kLongestPieceDots / (2.0 * std::max(style.sizeDots, 1.0))));
+}
+
+// A paragraph's own line break at the end of a line's text is no part of what it shows.
+std::string_view withoutLineBreak(std::string_view text) {
+    for (const std::string_view lineBreak : {"\r\n", "\n", "\r", "\u2029"}) {
+        if (text.ends_with(lineBreak)) return text.substr(0, text.size() - lineBreak.size());
+    }
+    return text;
+}
+
+GObjectHandle<PangoLayout> newLayout(PangoContext* context, std::string_view text, const TextStyle& style) {
     GObjectHandle<PangoLayout> layout(pango_layout_new(context));
     FontDescriptionHandle description(pango_font_description_new());
     pango_font_description_set_family(description.get(), style.family.empty() ? kDefaultFontFamily : style.family.c_str());
@@ -43,18 +87,35 @@ PangoRectangle logicalExtents(PangoLayout* layout) {
     return logical;
 }
 
-// Condensed to fit, down to the minimum; what is still too wide is cut with "…".
-double fitOneLine(PangoLayout* layout, double areaWidthDots) {
+// A layout, what it holds and how it was fitted into its area.
+struct FittedText {
+    GObjectHandle<PangoLayout> layout;
+    std::string text;
+    double condense = 1.0;
+    bool cut = false;
+    std::string lastLineText;  // when cut: the characters of the last line, more than it shows
+};
+
+// Condensed to fit, down to the minimum; what is still too wide is cut with "…". Of a
+// long text only a piece is laid out, longer than any line shows.
+FittedText fitOneLine(PangoContext* context, std::string_view text, const TextStyle& style, double areaWidthDots) {
+    const std::string_view piece = leadingCharacters(text, pieceCharacters(style));
+    const bool shortened = piece.size() < text.size();
+    FittedText fitted;
+    fitted.text = shortened ? std::string(piece).append(kEllipsis) : std::string(text);
+    if (shortened) fitted.lastLineText = std::string(piece);
+    fitted.layout = newLayout(context, fitted.text, style);
+    PangoLayout* layout = fitted.layout.get();
     const double naturalWidth = toDots(logicalExtents(layout).width);
-    if (naturalWidth <= areaWidthDots) {
-        return 1.0;
+    if (naturalWidth > areaWidthDots) {
+        fitted.condense = std::max(areaWidthDots / naturalWidth, kMinimumCondense);
+        if (naturalWidth * fitted.condense > areaWidthDots) {
+            pango_layout_set_width(layout, toPango(areaWidthDots / fitted.condense));
+            pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
+        }
     }
-    const double condense = std::max(areaWidthDots / naturalWidth, kMinimumCondense);
-    if (naturalWidth * condense > areaWidthDots) {
-        pango_layout_set_width(layout, toPango(areaWidthDots / condense));
-        pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
-    }
-    return condense;
+    fitted.cut = shortened || pango_layout_is_ellipsized(layout) != 0;
+    return fitted;
 }
 
 PangoAlignment pangoAlignment(labelformat::Align align) {
@@ -66,25 +127,56 @@ PangoAlignment pangoAlignment(labelformat::Align align) {
     return PANGO_ALIGN_LEFT;
 }
 
-// Lines break at the area's width; when more lines than fit its height, the glyphs are
-// condensed step by step, and at the minimum the last line that fits ends in "…".
-double fitWrapped(PangoLayout* layout, const TextStyle& style, const DotRect& area) {
-    pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
-    pango_layout_set_alignment(layout, pangoAlignment(style.align));
-    pango_layout_set_width(layout, toPango(area.widthDots));
-    const int lineCount = std::max(pango_layout_get_line_count(layout), 1);
-    const double lineHeight = toDots(logicalExtents(layout).height) / lineCount;
-    const int fittingLines = std::max(1, static_cast<int>(std::floor(area.heightDots / lineHeight)));
-    double condense = 1.0;
-    while (pango_layout_get_line_count(layout) > fittingLines && condense > kMinimumCondense + 1e-9) {
-        condense = std::max(condense - kCondenseStep, kMinimumCondense);
-        pango_layout_set_width(layout, toPango(area.widthDots / condense));
+GObjectHandle<PangoLayout> wrappedLayout(PangoContext* context, std::string_view text, const TextStyle& style,
+                                         double widthDots) {
+    GObjectHandle<PangoLayout> layout = newLayout(context, text, style);
+    pango_layout_set_wrap(layout.get(), PANGO_WRAP_WORD_CHAR);
+    pango_layout_set_alignment(layout.get(), pangoAlignment(style.align));
+    pango_layout_set_width(layout.get(), toPango(widthDots));
+    return layout;
+}
+
+struct WrappedLine {
+    std::size_t start = 0;        // in bytes of the text
+    bool paragraphStart = false;  // the text's first line, or the first after one of its line breaks
+    double heightDots = 0.0;
+};
+
+// The first `mostLines` lines a text breaks into at a width, found a piece of text at a
+// time: the last line of a piece may go on in the next, so the next piece starts there.
+std::vector<WrappedLine> wrappedLines(PangoContext* context, std::string_view text, const TextStyle& style,
+                                      double widthDots, std::size_t mostLines) {
+    const double lineCharacters = widthDots / (kNarrowestCharacterEms * std::max(style.sizeDots, 1.0)) + 1.0;
+    const std::size_t pieceLength =
+        std::min(pieceCharacters(style), static_cast<std::size_t>(std::min(lineCharacters * static_cast<double>(mostLines + 1), 1e9)));
+    std::vector<WrappedLine> lines;
+    std::size_t from = 0;
+    bool paragraphStart = true;
+    while (from < text.size() && lines.size() < mostLines) {
+        const std::string_view piece = leadingCharacters(text.substr(from), pieceLength);
+        const bool lastPiece = from + piece.size() == text.size();
+        const GObjectHandle<PangoLayout> layout = wrappedLayout(context, piece, style, widthDots);
+        const GSList* pieceLines = pango_layout_get_lines_readonly(layout.get());
+        const guint count = g_slist_length(const_cast<GSList*>(pieceLines));
+        std::size_t next = from + piece.size();
+        bool nextParagraphStart = false;
+        guint index = 0;
+        for (const GSList* item = pieceLines; item != nullptr && lines.size() < mostLines; item = item->next, ++index) {
+            const auto* line = static_cast<const PangoLayoutLine*>(item->data);
+            const bool startsParagraph = index == 0 ? paragraphStart : line->is_paragraph_start != 0;
+            if (!lastPiece && count > 1 && index + 1 == count) {  // may go on in the next piece
+                next = from + static_cast<std::size_t>(line->start_index);
+                nextParagraphStart = startsParagraph;
+                break;
+            }
+            PangoRectangle logical{};
+            pango_layout_line_get_extents(const_cast<PangoLayoutLine*>(line), nullptr, &logical);
+            lines.push_back({from + static_cast<std::size_t>(line->start_index), startsParagraph, toDots(logical.height)});
+        }
+        from = next;
+        paragraphStart = nextParagraphStart;
     }
-    if (pango_layout_get_line_count(layout) > fittingLines) {
-        pango_layout_set_height(layout, -fittingLines);
-        pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
-    }
-    return condense;
+    return lines;
 }
 
 int alignedX(labelformat::Align align, double freeDots) {
@@ -112,6 +204,70 @@ std::string shownText(const PangoLayoutLine* line, std::string_view text, const 
         }
     }
     return cut ? shown : lineText;
+}
+
+// The last line that fits, cut: its characters (and the next line's, when that goes on in
+// the same paragraph) as one line ending in "…", where pango's ellipsis takes its place
+// when they are too wide.
+std::string lastLineCut(PangoContext* context, std::string_view characters, const TextStyle& style, double widthDots) {
+    TextStyle oneLine = style;
+    oneLine.wrap = false;
+    const std::string withEllipsis = std::string(characters).append(kEllipsis);
+    const GObjectHandle<PangoLayout> layout = newLayout(context, withEllipsis, oneLine);
+    pango_layout_set_width(layout.get(), toPango(widthDots));
+    pango_layout_set_ellipsize(layout.get(), PANGO_ELLIPSIZE_END);
+    return shownText(pango_layout_get_line_readonly(layout.get(), 0), withEllipsis, withEllipsis);
+}
+
+// The lines before the last that fits as they are, then that one cut. Pango's own cut of
+// a layout's height is not used: it works a paragraph at a time, and lays out all the rest
+// of the text as that last line, which for a long text overflows its units.
+FittedText cutAfter(PangoContext* context, std::string_view text, const TextStyle& style,
+                    const std::vector<WrappedLine>& lines, std::size_t fittingLines, double widthDots) {
+    const WrappedLine& last = lines[fittingLines - 1];
+    const WrappedLine& next = lines[fittingLines];
+    std::size_t end = next.start;
+    if (!next.paragraphStart) {
+        end = fittingLines + 1 < lines.size() ? lines[fittingLines + 1].start : text.size();
+    }
+    const std::string_view characters =
+        withoutLineBreak(leadingCharacters(text.substr(last.start, end - last.start), pieceCharacters(style)));
+    FittedText fitted;
+    fitted.text = std::string(text.substr(0, last.start)).append(lastLineCut(context, characters, style, widthDots));
+    fitted.layout = wrappedLayout(context, fitted.text, style, widthDots);
+    pango_layout_set_height(fitted.layout.get(), -static_cast<int>(fittingLines));  // lines the pieces misjudged
+    pango_layout_set_ellipsize(fitted.layout.get(), PANGO_ELLIPSIZE_END);
+    fitted.cut = true;
+    fitted.lastLineText = std::string(characters);
+    return fitted;
+}
+
+// Lines break at the area's width; when more lines than fit its height, the glyphs are
+// condensed step by step, and at the minimum the last line that fits ends in "…". Only the
+// lines up to the first that does not fit are ever laid out, however long the text.
+FittedText fitWrapped(PangoContext* context, std::string_view text, const TextStyle& style, const DotRect& area) {
+    const auto enoughLines = static_cast<std::size_t>(area.heightDots / (kSmallestLineHeightEms * std::max(style.sizeDots, 1.0))) + 2;
+    std::vector<WrappedLine> lines = wrappedLines(context, text, style, area.widthDots, enoughLines);
+    double totalHeight = 0.0;
+    for (const WrappedLine& line : lines) totalHeight += line.heightDots;
+    const double lineHeight = totalHeight / static_cast<double>(std::max<std::size_t>(lines.size(), 1));
+    const std::size_t fittingLines =
+        lineHeight > 0.0 ? std::max<std::size_t>(1, static_cast<std::size_t>(std::floor(area.heightDots / lineHeight))) : 1;
+    double condense = 1.0;
+    while (lines.size() > fittingLines && condense > kMinimumCondense + 1e-9) {
+        condense = std::max(condense - kCondenseStep, kMinimumCondense);
+        lines = wrappedLines(context, text, style, area.widthDots / condense, fittingLines + 2);
+    }
+    if (lines.size() > fittingLines) {
+        FittedText fitted = cutAfter(context, text, style, lines, fittingLines, area.widthDots / condense);
+        fitted.condense = condense;
+        return fitted;
+    }
+    FittedText fitted;
+    fitted.layout = wrappedLayout(context, text, style, area.widthDots / condense);
+    fitted.text = std::string(text);
+    fitted.condense = condense;
+    return fitted;
 }
 
 void describeLines(PangoLayout* layout, std::string_view text, TextBlock& block) {
@@ -146,17 +302,19 @@ TextBlock fitText(PangoContext* context, std::string_view text, const TextStyle&
     if (text.empty() || area.widthDots <= 0 || area.heightDots <= 0) {
         return block;
     }
-    const std::string shown = style.wrap ? std::string(text) : withoutControlCharacters(text);
-    GObjectHandle<PangoLayout> layout = newLayout(context, shown, style);
-    block.unknownGlyphs = pango_layout_get_unknown_glyphs_count(layout.get());
-    block.condense = style.wrap ? fitWrapped(layout.get(), style, area) : fitOneLine(layout.get(), area.widthDots);
-    block.clipped = pango_layout_is_ellipsized(layout.get()) != 0;
-    const PangoRectangle logical = logicalExtents(layout.get());
+    const std::string shown = style.wrap ? boundedText(text) : withoutControlCharacters(boundedText(text));
+    FittedText fitted = style.wrap ? fitWrapped(context, shown, style, area) : fitOneLine(context, shown, style, area.widthDots);
+    PangoLayout* layout = fitted.layout.get();
+    block.unknownGlyphs = pango_layout_get_unknown_glyphs_count(layout);
+    block.condense = fitted.condense;
+    block.clipped = fitted.cut || text.size() > kMostLaidOutBytes;
+    const PangoRectangle logical = logicalExtents(layout);
     const double usedWidth = style.wrap ? area.widthDots : toDots(logical.width) * block.condense;
     block.origin = {area.xDots + alignedX(style.align, area.widthDots - usedWidth),
                     area.yDots + static_cast<int>(std::lround((area.heightDots - toDots(logical.height)) / 2))};
-    describeLines(layout.get(), shown, block);
-    block.shaped = std::make_shared<const ShapedText>(std::move(layout));
+    describeLines(layout, fitted.text, block);
+    if (!fitted.lastLineText.empty() && !block.lines.empty()) block.lines.back().text = std::move(fitted.lastLineText);
+    block.shaped = std::make_shared<const ShapedText>(std::move(fitted.layout));
     return block;
 }
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Every control operation that the issue loop tests, failing with every result code the
-// programs know, one they do not know, and an exception: the operator's message, the
-// labels that were printed, the closed port and the program's exit status.
+// Every control operation the issue loop calls, failing with every result code the
+// programs know, one they do not know, an exception and running out of memory: the
+// operator's message, the labels that were printed, the closed port and the exit status.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -15,12 +15,13 @@ namespace {
 using frame::DispId;
 using testing_support::Answer;
 
-enum class Operation { LoadFormat, OpenPort, Issue, StatusEvent, ClosePort };
+enum class Operation { LoadFormat, OpenPort, SetField, Issue, StatusEvent, ClosePort };
 
 struct Fault {
     std::string name;
     std::optional<frame::ResultCode> code;  // nullopt: the operation throws
     std::string message;                    // before "発行を中止します。"; empty: the job goes on
+    bool outOfMemory = false;               // what it throws is std::bad_alloc
 };
 
 std::vector<Fault> faults() {
@@ -48,6 +49,8 @@ std::vector<Fault> faults() {
         {"unknown", frame::resultCodeFor(3000), "未定義エラーが発生しました。 (Result = 800A0BB8)"},
         // A thrown call leaves LastResult as the call before it did: 0.
         {"thrown", std::nullopt, "未定義エラーが発生しました。 (Result = 0)"},
+        // Running out of memory is no answer of the control's, whatever LastResult holds.
+        {"out of memory", std::nullopt, "発行処理中に予期しないエラーが発生しました。", true},
     };
     return list;
 }
@@ -65,10 +68,12 @@ struct Expected {
 // label whose Issue fails is not printed, and an event after label 2 stops after it. A
 // printer report goes on: only the label whose Issue answered false is missing. An event
 // whose delivery throws is lost, and the job goes on. A failing ClosePort comes after every
-// label was issued: the job still fails with its message; a thrown one is ignored.
+// label was issued: the job still fails with its message; a thrown one is ignored. SetField's
+// answers are not looked at. Running out of memory stops the job wherever it falls.
 Expected expectedFor(Operation operation, const Fault& fault) {
-    const bool goesOn = fault.message.empty() || (operation == Operation::StatusEvent && !fault.code) ||
-                        (operation == Operation::ClosePort && !fault.code);
+    const bool thrownAndIgnored = !fault.code && !fault.outOfMemory &&
+                                  (operation == Operation::StatusEvent || operation == Operation::ClosePort);
+    const bool goesOn = operation == Operation::SetField ? !fault.outOfMemory : fault.message.empty() || thrownAndIgnored;
     if (goesOn) {
         if (operation == Operation::Issue) return {{"a2", "c2"}, {}, shell::kExitFinished};
         return {kAllLabels, {}, shell::kExitFinished};
@@ -81,10 +86,12 @@ Expected expectedFor(Operation operation, const Fault& fault) {
 }
 
 void inject(testing_support::FakeControl& control, Operation operation, const Fault& fault) {
-    const Answer answer = fault.code ? Answer{frame::kVbFalse, *fault.code, {}, false} : Answer{frame::kVbTrue, 0, {}, true};
+    const Answer answer = fault.code ? Answer{frame::kVbFalse, *fault.code, {}, false}
+                                     : Answer{frame::kVbTrue, 0, {}, true, fault.outOfMemory};
     switch (operation) {
         case Operation::LoadFormat: control.script(DispId::LoadFormat, answer); break;
         case Operation::OpenPort: control.script(DispId::OpenPort, answer); break;
+        case Operation::SetField: control.script(DispId::SetField, answer); break;
         case Operation::ClosePort: control.script(DispId::ClosePort, answer); break;
         case Operation::Issue:
             control.script(DispId::Issue, Answer{});
@@ -96,7 +103,7 @@ void inject(testing_support::FakeControl& control, Operation operation, const Fa
                 if (fault.code) {
                     control.queueStatus("", *fault.code);
                 } else {
-                    control.queueFailingDelivery();
+                    control.queueFailingDelivery(fault.outOfMemory);
                 }
             };
             break;
@@ -116,6 +123,7 @@ TEST_F(FaultMatrix, EveryOperationTimesEveryResultCode) {
         " /COM /";
     const std::vector<std::pair<Operation, const char*>> operations{{Operation::LoadFormat, "LoadFormat"},
                                                                     {Operation::OpenPort, "OpenPort"},
+                                                                    {Operation::SetField, "SetField"},
                                                                     {Operation::Issue, "Issue"},
                                                                     {Operation::StatusEvent, "status event"},
                                                                     {Operation::ClosePort, "ClosePort"}};

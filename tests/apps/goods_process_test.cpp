@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <memory>
@@ -244,6 +245,27 @@ TEST_F(GoodsProcess, AFailureInsideTheLoopIsReportedAndThePortClosed) {
     EXPECT_EQ(result.exitStatus, kFailed);
     EXPECT_EQ(boxes(result), (std::vector<std::string>{box("発行処理中に予期しないエラーが発生しました。発行を中止します。")}));
     EXPECT_EQ(labels().size(), 1u);
+    EXPECT_EQ(traceOps().back(), "ClosePort");
+#endif
+}
+
+TEST_F(GoodsProcess, TheControlRunningOutOfMemoryGivesTheUnexpectedFailureNotResult0) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than the limit that makes this job fail";
+#else
+    // The largest label a format may have, drawn at 1200 dpi, needs about 600 MB: under an
+    // address-space limit of 256 MiB its Issue runs out of memory. The frame used to take
+    // that for a false answer and show the result the call before had left, 0.
+    std::ofstream(systemDir / "formats" / "HUGE.json") << R"({"usePrinter": 1, "label": {"widthMm": 254, "heightMm": 650}, "fields": []})";
+    writePrinterList(R"({"type": "image", "folder": "output/pictures", "dpi": 1200})");
+    const auto result = run(kProgram, {"/HUGE /" + sampleData("NYUKA.DAT") + " /DRV " + kDriver}, {}, false,
+                            [](ProcessRequest& request) { request.addressSpaceLimitBytes = 256u * 1024 * 1024; });
+    EXPECT_EQ(result.exitStatus, kFailed);
+    EXPECT_EQ(boxes(result), (std::vector<std::string>{box("発行処理中に予期しないエラーが発生しました。発行を中止します。")}));
+    const auto lines = trace();
+    const auto issue = std::find_if(lines.begin(), lines.end(), [](const nlohmann::json& line) { return line["op"] == "Issue"; });
+    ASSERT_NE(issue, lines.end()) << "the call log keeps the call that failed";
+    EXPECT_EQ((*issue)["thrown"], "std::bad_alloc");
     EXPECT_EQ(traceOps().back(), "ClosePort");
 #endif
 }

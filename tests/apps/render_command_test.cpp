@@ -16,10 +16,17 @@ struct Row {
     int exitStatus;
     std::string error;           // the last line of standard error; empty: no error at all
     std::string fileStart;       // what the output file begins with, empty: no file
+    bool lowMemory = false;      // run with 256 MiB of address space
 };
 
 TEST_F(RenderCommand, DrawsOneLabelOrSaysInOneLineWhyNot) {
     const std::string format = (systemDir / "formats" / "LABEL1.json").string();
+    // 1e9 mm aborted the command with std::bad_alloc; the largest label the limits allow,
+    // at 1200 dpi, takes about 600 MB.
+    const std::string endless = (folder / "endless.json").string();
+    std::ofstream(endless) << R"({"usePrinter": 1, "label": {"widthMm": 1e9, "heightMm": 1e9}, "fields": []})";
+    const std::string largest = (folder / "largest.json").string();
+    std::ofstream(largest) << R"({"usePrinter": 1, "label": {"widthMm": 254, "heightMm": 650}, "fields": []})";
     const std::vector<Row> rows{
         {1, {format, "--set", "11=4571123400153", "--set", "6=黒糖かりんとう", "-o", "out.png"}, 0, "", "\x89PNG"},
         {2, {format, "--dpi", "300", "--grid", "-o", "out.pdf"}, 0, "", "%PDF"},
@@ -45,6 +52,14 @@ TEST_F(RenderCommand, DrawsOneLabelOrSaysInOneLineWhyNot) {
          "bcpctrl-render: error 1000: cannot open folder.pdf: not a regular file or a character device (a FIFO, socket, "
          "directory or block device)",
          ""},
+        {13, {endless, "-o", "out.png"}, 1,
+         "bcpctrl-render: error 1302: layout error in " + endless +
+             ": a label without area or larger than 254 x 650 mm, a box or static element not inside the label, or a "
+             "field number outside 1..32767 or used twice",
+         ""},
+#if !defined(__SANITIZE_ADDRESS__)  // which reserves more address space than the limit
+        {14, {largest, "--dpi", "1200", "-o", "out.png"}, 1, "bcpctrl-render: out of memory: the label was not drawn", "", true},
+#endif
     };
     ASSERT_EQ(::mkfifo((folder / "fifo.png").c_str(), 0600), 0);
     std::filesystem::create_directory(folder / "folder.pdf");
@@ -52,7 +67,9 @@ TEST_F(RenderCommand, DrawsOneLabelOrSaysInOneLineWhyNot) {
         SCOPED_TRACE(row.row);
         std::filesystem::remove(folder / "out.png");
         std::filesystem::remove(folder / "out.pdf");
-        const auto result = run("bcpctrl-render", row.arguments);
+        const auto result = run("bcpctrl-render", row.arguments, {}, false, [&](testing_support::ProcessRequest& request) {
+            if (row.lowMemory) request.addressSpaceLimitBytes = 256u * 1024 * 1024;
+        });
         EXPECT_EQ(result.exitStatus, row.exitStatus);
         if (row.error.empty()) {
             for (const auto& line : result.errorLines) EXPECT_EQ(line.find("error"), std::string::npos) << line;

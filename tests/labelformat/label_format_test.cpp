@@ -116,6 +116,23 @@ TEST(LabelFormat, StructureFaultsAre1300AndLayoutFaultsAre1302) {
         {41, [](Json& j) { j["fields"][0]["wrap"] = true; j["static"][0] = staticBox(); j["static"][1] = {
                                {"type", "line"}, {"xMm", 0}, {"yMm", 40}, {"x2Mm", 60}, {"y2Mm", 0}}; },
          std::nullopt},
+        // The limits docs/bcpctrl.md gives: labels up to 254 x 650 mm either way round,
+        // type from 2 to 720 pt, no line wider than the label.
+        {42, [](Json& j) { j["label"] = {{"widthMm", 254}, {"heightMm", 650}}; }, std::nullopt},
+        {43, [](Json& j) { j["label"] = {{"widthMm", 650}, {"heightMm", 254}}; }, std::nullopt},
+        {44, [](Json& j) { j["label"] = {{"widthMm", 254.5}, {"heightMm", 254.5}}; }, layout},
+        {45, [](Json& j) { j["label"] = {{"widthMm", 60}, {"heightMm", 650.5}}; }, layout},
+        {46, [](Json& j) { j["label"] = {{"widthMm", 10000}, {"heightMm", 10000}}; }, layout},
+        {47, [](Json& j) { j["label"] = {{"widthMm", 1e300}, {"heightMm", 1e300}}; }, layout},  // overflowed the dots
+        {48, [](Json& j) { j["fields"][0]["font"]["sizePt"] = 2; }, std::nullopt},
+        {49, [](Json& j) { j["fields"][0]["font"]["sizePt"] = 720; }, std::nullopt},
+        {50, [](Json& j) { j["fields"][0]["font"]["sizePt"] = 1e9; }, unreadable},
+        {51, [](Json& j) { j["fields"][0]["font"]["sizePt"] = 1e-9; }, unreadable},
+        {52, [](Json& j) { j["fields"][0]["font"]["sizePt"] = 1.9; }, unreadable},
+        {53, [](Json& j) { j["static"][0] = staticBox(); j["static"][0]["lineWidthMm"] = 60.5; }, layout},
+        {54, [](Json& j) { j["static"][0] = {{"type", "line"}, {"xMm", 0}, {"yMm", 0}, {"x2Mm", 60}, {"y2Mm", 0},
+                                             {"lineWidthMm", 1e9}}; },
+         layout},
     };
     for (const MutationRow& row : rows) {
         SCOPED_TRACE(row.row);

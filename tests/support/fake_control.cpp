@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "fake_control.h"
 
+#include <new>
 #include <stdexcept>
 #include <utility>
 
@@ -56,6 +57,7 @@ frame::VbBool FakeControl::answer(frame::DispId dispId, frame::ResultCode& resul
         next = queue.front();
         queue.pop_front();
     }
+    if (next.throws && next.outOfMemory) throw std::bad_alloc();
     if (next.throws) throw std::runtime_error("control failure");
     result = next.result;
     if (status != nullptr) *status = next.status;
@@ -111,6 +113,7 @@ void FakeControl::deliverPendingEvents() {
     while (!pending_.empty()) {
         const PendingStatus event = pending_.front();
         pending_.pop_front();
+        if (event.throws && event.outOfMemory) throw std::bad_alloc();
         if (event.throws) throw std::runtime_error("event delivery failure");
         journal_.push_back("OnStatus(" + event.printerStatus + "," + std::to_string(event.result) + ")");
         if (onStatus_) onStatus_(event.printerStatus, event.result);

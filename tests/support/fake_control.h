@@ -30,6 +30,7 @@ struct Answer {
     frame::ResultCode result = 0;
     std::string status;    // written to the status argument of Issue
     bool throws = false;   // the call fails with an exception instead of answering
+    bool outOfMemory = false;  // ...and that exception is std::bad_alloc
 };
 
 class FakeControl : public frame::BcpControl {
@@ -42,8 +43,9 @@ public:
     void queueStatus(std::string printerStatus, frame::ResultCode result) {
         pending_.push_back({std::move(printerStatus), result, false});
     }
-    // The next delivery fails with an exception at this point instead of raising an event.
-    void queueFailingDelivery() { pending_.push_back({{}, 0, true}); }
+    // The next delivery fails with an exception (std::bad_alloc when out of memory) at this
+    // point instead of raising an event.
+    void queueFailingDelivery(bool outOfMemory = false) { pending_.push_back({{}, 0, true, outOfMemory}); }
     // Runs after the n-th Issue call (from 1), e.g. to queue a status event.
     std::function<void(int issueNumber)> afterIssue;
     // Overwrites the port code that OpenPort receives by reference.
@@ -78,6 +80,7 @@ private:
         std::string printerStatus;
         frame::ResultCode result;
         bool throws;
+        bool outOfMemory = false;
     };
     std::deque<PendingStatus> pending_;
     std::vector<std::string> textsSinceIssue_;

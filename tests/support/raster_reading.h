@@ -19,6 +19,7 @@ using namespace zbar;
 struct Scanned {
     zbar_symbol_type_t type;
     std::string data;
+    bool gs1 = false;  // read as GS1 data (a Code 128 symbol that starts with FNC1)
 };
 
 // Every symbol zbar finds on the raster, as 8-bit grey.
@@ -40,7 +41,8 @@ inline std::vector<Scanned> scan(const render::Raster& raster) {
     if (zbar_scan_image(scanner.get(), image.get()) > 0) {
         for (const zbar_symbol_t* symbol = zbar_image_first_symbol(image.get()); symbol != nullptr;
              symbol = zbar_symbol_next(symbol)) {
-            found.push_back({zbar_symbol_get_type(symbol), zbar_symbol_get_data(symbol)});
+            found.push_back({zbar_symbol_get_type(symbol), zbar_symbol_get_data(symbol),
+                             (zbar_symbol_get_modifiers(symbol) & (1u << ZBAR_MOD_GS1)) != 0});
         }
     }
     return found;

@@ -189,6 +189,7 @@ TEST(ZplBarcodes, EachSymbologyBecomesItsOwnCommandDrawingTheRenderersBars) {
         std::string params;
         std::string readable;  // what the printed symbol reads (QR: the decoded text)
         char qrMode = 0;       // QR: A automatic, or the manual character mode
+        int topDots = 40;      // where the symbol begins
     };
     const std::vector<Row> rows{
         {1, Symbology::Ean13, "4901234567894", 0, "BE", "N,80,N,N", "4901234567894"},
@@ -205,12 +206,14 @@ TEST(ZplBarcodes, EachSymbologyBecomesItsOwnCommandDrawingTheRenderersBars) {
         {11, Symbology::Qr, "漢字テスト", 0, "BQ", "N,2,3,M", "漢字テスト", 'K'},
         {12, Symbology::Qr, "TSB|北海道_^~", 0, "", "", ""},  // UTF-8 with its ECI: a graphic
         {13, Symbology::Qr, "TSB", 90, "", "", ""},            // ^BQ prints upright only
+        {14, Symbology::Qr, "TSB", 0, "BQ", "N,2,3,M", "TSB", 'A', 10},
+        {15, Symbology::Qr, "TSB", 0, "", "", "", 0, 9},  // a printer prints ^BQ 10 dots below ^FO at least
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.row);
         const auto symbol = symbolOf(row.symbology, row.data);
         ASSERT_TRUE(symbol);
-        const auto sent = barcodeField(*symbol, BarcodePlacement{{30, 40, false}, row.rotationDeg, 3, 80});
+        const auto sent = barcodeField(*symbol, BarcodePlacement{{30, row.topDots, false}, row.rotationDeg, 3, 80});
         ASSERT_EQ(sent.has_value(), !row.command.empty());
         if (!sent) continue;
         const zplsim::Label label = decodeOne(*sent);
@@ -219,9 +222,10 @@ TEST(ZplBarcodes, EachSymbologyBecomesItsOwnCommandDrawingTheRenderersBars) {
         EXPECT_EQ(field.command, row.command);
         EXPECT_EQ(field.params, row.params);
         EXPECT_EQ(field.xDots, 30);
+        EXPECT_EQ(field.yDots, row.topDots) << "the emulator places it as printers do";
         EXPECT_EQ(field.bar.moduleWidthDots, 3);
-        EXPECT_EQ(field.bar.heightDots, 80);
         if (row.qrMode == 0) {
+            EXPECT_EQ(field.bar.heightDots, 80);
             const zplsim::BarcodeBars drawn = zplsim::barcodeBars(field);
             EXPECT_EQ(drawn.error, "");
             EXPECT_EQ(drawn.bars, modulesAsDots(*symbol, 3)) << "the printer draws the renderer's bars";

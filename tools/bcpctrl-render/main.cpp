@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -98,8 +99,8 @@ std::variant<labelformat::LabelFormat, Failure> readFormat(const std::filesystem
     }
     if (labelformat::findLayoutError(format.value())) {
         return refused(1302, "layout error in " + file.string() +
-                                 ": a label without area, a box or static element not inside the label, "
-                                 "or a field number outside 1..32767 or used twice");
+                                 ": a label without area or larger than 254 x 650 mm, a box or static element not "
+                                 "inside the label, or a field number outside 1..32767 or used twice");
     }
     return std::move(format.value());
 }
@@ -174,7 +175,11 @@ int main(int argc, char** argv) {
     if (const auto* parseFailure = std::get_if<Failure>(&parsed)) {
         failure = *parseFailure;
     } else {
-        failure = draw(std::get<Request>(parsed));
+        try {
+            failure = draw(std::get<Request>(parsed));
+        } catch (const std::bad_alloc&) {
+            failure = Failure{kExitRefused, "out of memory: the label was not drawn"};
+        }
     }
     if (failure) {
         std::cerr << "bcpctrl-render: " << failure->message << std::endl;

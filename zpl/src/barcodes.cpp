@@ -11,6 +11,9 @@ namespace zpl {
 namespace {
 
 constexpr int kLargestModuleDots = 10;  // ^BY and ^BQ take modules of 1 to 10 dots
+// A QR code placed with ^FO prints lower by the ^BY bar height in force, as ZPL printers do:
+// before ^BQ goes the height printers start with, and the origin is raised by it.
+constexpr int kQrBarHeightDots = 10;
 
 bool isAscii(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
@@ -187,8 +190,15 @@ std::optional<std::string> barcodeField(const render::EncodedSymbol& symbol, con
     const auto field = symbologyField(symbol, placement);
     if (!field) return std::nullopt;
     const std::string ratio = isTwoWidth(symbol.symbology) ? std::to_string(symbol.wideToNarrow) + ".0" : "3.0";
-    return "^BY" + std::to_string(placement.moduleWidthDots) + "," + ratio + "," + std::to_string(placement.heightDots) +
-           origin(placement.origin) + field->command + field->data + "^FS";
+    int barHeightDots = placement.heightDots;
+    FieldOrigin fieldOrigin = placement.origin;
+    if (symbol.symbology == labelformat::Symbology::Qr) {
+        barHeightDots = kQrBarHeightDots;
+        fieldOrigin.yDots -= kQrBarHeightDots;
+        if (fieldOrigin.baseline || fieldOrigin.yDots < 0) return std::nullopt;  // too near the top: a graphic
+    }
+    return "^BY" + std::to_string(placement.moduleWidthDots) + "," + ratio + "," + std::to_string(barHeightDots) +
+           origin(fieldOrigin) + field->command + field->data + "^FS";
 }
 
 }  // namespace zpl

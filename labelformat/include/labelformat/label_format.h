@@ -16,6 +16,17 @@
 
 namespace labelformat {
 
+// What a format may ask for, so that no label costs more than a label printer could print.
+// Labels: the widest print heads are 8.5 in (216 mm) and take media up to about 10 in; a
+// side of 650 mm is 30,709 dots at 1200 dpi, the finest resolution a destination may ask
+// for, within the 32,767 dots a picture may have.
+inline constexpr double kWidestLabelMm = 254.0;   // the shorter side
+inline constexpr double kLongestLabelMm = 650.0;  // the longer side
+// Type: 2 pt is the smallest a 600 dpi printer still forms (17 dots to the em); an em of
+// 720 pt (254 mm) is larger than any label.
+inline constexpr double kSmallestFontPt = 2.0;
+inline constexpr double kLargestFontPt = 720.0;
+
 enum class FieldType { Text, Barcode };
 enum class Symbology { Ean13, Ean8, Code128, Gs1_128, Code39, Nw7, Itf14, Qr };
 enum class Align { Left, Center, Right };
@@ -85,13 +96,14 @@ private:
 using FieldValues = std::map<std::int16_t, std::string>;
 
 // Reads the structure only: FormatUnreadable for bad JSON, a missing or wrongly typed key,
-// an unknown type, symbology, rotation or align.
+// an unknown type, symbology, rotation or align, a font size outside its limits.
 Outcome<LabelFormat> parseLabelFormat(std::string_view jsonText);
 Outcome<LabelFormat> readLabelFormatFile(const std::filesystem::path& file);
 
 // The rules a readable format must keep to load; each broken one is a layout problem.
 enum class LayoutRule {
     LabelWithoutArea,
+    LabelTooLarge,          // beyond 254 x 650 mm either way round
     FieldNumberOutOfRange,  // outside 1..32767
     FieldNumberUsedTwice,   // the later field of the two
     FieldBoxOutsideLabel,   // or a box without area

@@ -85,6 +85,30 @@ TEST(ZplDecoder, RefusesDataThatIsNotWhatItClaims) {
     }
 }
 
+// ZPL printers print a ^BQ placed with ^FO lower by the ^BY bar height in force, though
+// a QR code has no bars; other barcodes start at ^FO.
+TEST(ZplDecoder, AQrCodeAtFieldOriginPrintsLowerByTheBarHeight) {
+    struct Row {
+        std::string zpl;
+        int xDots;
+        int yDots;
+    };
+    const std::vector<Row> rows{
+        {"^XA^FO100,200^BQN,2,4^FDMA,TSB^FS^XZ", 100, 210},  // 10 dots at power-up
+        {"^XA^BY4,3.0,116^FO100,200^BQN,2,4^FDMA,TSB^FS^XZ", 100, 316},
+        {"^XA^LH5,7^BY2,3.0,20^FO100,200^BQN,2,4^FDMA,TSB^FS^XZ", 105, 227},
+        {"^XA^BY4,3.0,116^FO100,200^BCN,,N^FD123^FS^XZ", 100, 200},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.zpl);
+        const Decoded decoded = decode({row.zpl});
+        ASSERT_EQ(decoded.labels.size(), 1u);
+        ASSERT_EQ(decoded.labels[0].fields.size(), 1u);
+        EXPECT_EQ(decoded.labels[0].fields[0].xDots, row.xDots);
+        EXPECT_EQ(decoded.labels[0].fields[0].yDots, row.yDots);
+    }
+}
+
 TEST(ZplDecoder, CancelAllDropsTheFormatBeingReceived) {
     const Decoded decoded = decode({"^XA^FO0,0^FDlost^FS~JA^XA^FO0,0^FDkept^FS^XZ"});
     EXPECT_EQ(decoded.cancels, 1);

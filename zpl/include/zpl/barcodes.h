@@ -24,7 +24,8 @@ struct BarcodePlacement {
 // stop letters as parameters, Code 128 and GS1-128 with the start code, code set changes
 // and FNC1 the symbol has, as invocation codes. Nothing where the printer would draw
 // something else: a Code 128 symbol with SHIFT, two-width symbols whose wide element is not
-// 2 or 3 modules, modules over 10 dots, a QR code turned, or one whose text is neither ASCII
+// 2 or 3 modules, modules over 10 dots, a QR code turned, less than 10 dots from the top of
+// the label (a printer prints ^BQ that far below its ^FO) or whose text is neither ASCII
 // (automatic input) nor all Shift JIS double-byte characters (Kanji mode).
 std::optional<std::string> barcodeField(const render::EncodedSymbol& symbol, const BarcodePlacement& placement);
 

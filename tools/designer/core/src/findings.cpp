@@ -16,6 +16,7 @@ constexpr std::string_view kUnreadableDetail = "a key missing, wrongly typed or 
 std::string_view ruleText(LayoutRule rule) {
     switch (rule) {
         case LayoutRule::LabelWithoutArea: return "the label has no area";
+        case LayoutRule::LabelTooLarge: return "the label is larger than 254 x 650 mm";
         case LayoutRule::FieldNumberOutOfRange: return "the field number is outside 1..32767";
         case LayoutRule::FieldNumberUsedTwice: return "the field number is used twice";
         case LayoutRule::FieldBoxOutsideLabel: return "the box is not inside the label";

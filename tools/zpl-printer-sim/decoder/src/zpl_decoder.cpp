@@ -287,6 +287,9 @@ void Decoder::endField() {
     if (field) {
         field->xDots = field_.x + homeX_;
         field->yDots = field_.y + homeY_;
+        // ZPL printers print a QR code placed with ^FO lower by the bar height of the ^BY
+        // in force (10 dots at power-up), although ^BQ draws no bars.
+        if (field->command == "BQ" && field_.origin == "FO") field->yDots += field->bar.heightDots;
         field->origin = field_.origin;
         if (field_.data) field->data = field_.hexEscape ? withHexEscapes(*field_.data, *field_.hexEscape) : *field_.data;
         label().fields.push_back(std::move(*field));

@@ -27,7 +27,7 @@ enum class FieldKind { Text, Barcode, Graphic, Box };
 struct Field {
     FieldKind kind = FieldKind::Text;
     int xDots = 0;  // the label home (^LH) included
-    int yDots = 0;
+    int yDots = 0;  // a ^BQ at ^FO: its top as printed, the ^BY bar height below ^FO's y
     std::string origin = "FO";  // FO: top left corner; FT: text baseline or bottom of a barcode
     std::string command;        // "A" (text), "BE", "BC", "BQ"... (barcodes), "GF" or "XG" (graphics), "GB"
     std::string params;         // the command's parameters as sent (graphic data left out)
