@@ -3,12 +3,14 @@
 
 #include <cerrno>
 #include <string>
-#include <system_error>
 #include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "access_refusal.h"
+#include "shared_folders.h"
 
 namespace bcpctrl {
 namespace {
@@ -35,12 +37,12 @@ bool endsInsideLine(const std::filesystem::path& file, const struct stat& opened
 // Opened without blocking, so that a FIFO with no reader answers at once; what is
 // accepted is then written to with ordinary blocking writes.
 std::optional<AppendFile> AppendFile::open(const std::filesystem::path& file) {
-    if (file.has_parent_path()) {
-        std::error_code ignored;  // a directory that cannot be made fails the open below
-        std::filesystem::create_directories(file.parent_path(), ignored);
+    if (!makeFolders(file.parent_path())) {
+        return std::nullopt;
     }
     const int descriptor = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
     if (descriptor < 0) {
+        reportRefusedAccess("open", file, errno);
         return std::nullopt;
     }
     struct stat info {};
@@ -50,6 +52,7 @@ std::optional<AppendFile> AppendFile::open(const std::filesystem::path& file) {
         ::close(descriptor);
         return std::nullopt;
     }
+    shareWithFolderGroup(descriptor, file);
     return AppendFile(descriptor, S_ISREG(info.st_mode), endsInsideLine(file, info));
 }
 

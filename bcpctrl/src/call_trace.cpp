@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "bcpctrl/call_trace.h"
 
+#include "bcpctrl/output_folder.h"
+
 #include <utility>
 
 namespace bcpctrl {
@@ -17,7 +19,7 @@ Json callLine(std::string_view op, frame::DispId dispid, Json args) {
 CallTrace CallTrace::fromEnvironment(const EnvironmentLookup& environment) {
     CallTrace trace;
     if (const auto file = nonEmptyVariable(environment, kTraceVariable)) {
-        trace.file_ = AppendFile::open(*file);
+        trace.file_ = AppendFile::open(outputFolder(environment) / *file);
     }
     return trace;
 }

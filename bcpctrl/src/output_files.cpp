@@ -11,7 +11,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "access_refusal.h"
 #include "render/png.h"
+#include "shared_folders.h"
 
 namespace bcpctrl {
 namespace {
@@ -50,8 +52,14 @@ std::optional<TemporaryFile> TemporaryFile::createFor(const fs::path& finalPath)
         const fs::path temporary = folder / ("." + finalPath.filename().string() + "." + std::to_string(::getpid()) +
                                              "-" + std::to_string(attempt) + ".tmp");
         const int descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-        if (descriptor >= 0) return TemporaryFile(descriptor, temporary, finalPath);
-        if (errno != EEXIST) return std::nullopt;
+        if (descriptor >= 0) {
+            shareWithFolderGroup(descriptor, temporary);  // the mode goes with it to its final name
+            return TemporaryFile(descriptor, temporary, finalPath);
+        }
+        if (errno != EEXIST) {
+            reportRefusedAccess("write in", folder, errno);
+            return std::nullopt;
+        }
     }
     return std::nullopt;
 }
@@ -103,13 +111,16 @@ bool writeWholeFile(const fs::path& file, std::string_view bytes) {
 }
 
 std::optional<PictureFolder> PictureFolder::claimNextJob(const fs::path& folder) {
-    std::error_code error;
-    fs::create_directories(folder, error);
-    if (!fs::is_directory(folder, error)) return std::nullopt;
+    if (!makeFolders(folder)) return std::nullopt;
     for (int job = highestJobNumber(folder) + 1, attempt = 0; attempt < kNameAttempts; ++job, ++attempt) {
         const fs::path jobFolder = folder / numbered(kJobPrefix, job, 4, "");
-        if (fs::create_directory(jobFolder, error)) return PictureFolder(jobFolder);
-        if (error) return std::nullopt;  // claimed by another program at the same moment: try the next
+        const int error = makeFolder(jobFolder);
+        if (error == 0) return PictureFolder(jobFolder);
+        // A folder claimed by another program at the same moment: try the next.
+        if (error != EEXIST || !fs::is_directory(jobFolder)) {
+            reportRefusedAccess("make", jobFolder, error);
+            return std::nullopt;
+        }
     }
     return std::nullopt;
 }

@@ -7,6 +7,7 @@
 #include "output_files.h"
 #include "printer_kinds.h"
 #include "render/pdf.h"
+#include "shared_folders.h"
 
 namespace bcpctrl {
 namespace {
@@ -66,9 +67,7 @@ PortOpening PdfEntry::open(const PortContext& port) const {
     if (!file) {
         return {resultCodeOf(ErrorNumber::PortCannotBeOpened), nullptr};
     }
-    std::error_code ignored;  // a folder that cannot be made fails the file below
-    std::filesystem::create_directories(file->parent_path(), ignored);
-    auto temporary = TemporaryFile::createFor(*file);
+    auto temporary = makeFolders(file->parent_path()) ? TemporaryFile::createFor(*file) : std::nullopt;
     if (!temporary) {
         return {resultCodeOf(ErrorNumber::PortCannotBeOpened), nullptr};
     }

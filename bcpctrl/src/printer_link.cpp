@@ -17,6 +17,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "access_refusal.h"
+
 namespace bcpctrl {
 namespace {
 
@@ -154,7 +156,11 @@ void UniqueFd::reset() {
 std::optional<PrinterLink> PrinterLink::openSerial(const std::filesystem::path& device, const SerialPort& setting,
                                                    FlowControl flow) {
     UniqueFd fd(::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    if (!fd || !::isatty(fd.get())) {
+    if (!fd) {
+        reportRefusedAccess("open", device, errno);
+        return std::nullopt;
+    }
+    if (!::isatty(fd.get())) {
         return std::nullopt;
     }
     // flock keeps out every program that asks for it, root included; TIOCEXCL keeps out

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "bcpctrl/host_paths.h"
+#include "bcpctrl/output_folder.h"
 #include "printer_kinds.h"
 
 namespace bcpctrl {
@@ -88,8 +89,7 @@ std::optional<std::filesystem::path> PortContext::outputPath(const std::filesyst
     if (!file || file->is_absolute()) {
         return file;
     }
-    const auto outputDirectory = nonEmptyVariable(environment, kOutputDirVariable);
-    return (outputDirectory ? std::filesystem::path(*outputDirectory) : listDirectory) / *file;
+    return outputFolder(environment) / *file;
 }
 
 const PrinterEntry* PrinterList::find(const PortAddress& address) const {
@@ -125,11 +125,7 @@ Outcome<PrinterList> readPrinterList(const std::filesystem::path& systemDirector
     if (!text) {
         return ErrorNumber::PrinterListUnreadable;
     }
-    auto list = parsePrinterList(*text);
-    if (list.ok()) {
-        list.value().directory = systemDirectory;
-    }
-    return list;
+    return parsePrinterList(*text);
 }
 
 }  // namespace bcpctrl
