@@ -95,10 +95,11 @@ std::optional<Refusal> sendDocument(Connection& connection, const QueueAddress& 
     return std::nullopt;
 }
 
-void cancelJob(Connection& connection, const QueueAddress& queue, int jobId) {
+// True once cupsd has cancelled the job.
+bool cancelJob(Connection& connection, const QueueAddress& queue, int jobId) {
     IppMessage request = newRequest(IPP_OP_CANCEL_JOB, queue);
     ippAddInteger(request.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", jobId);
-    exchange(connection, std::move(request), queue.resource);
+    return !exchange(connection, std::move(request), queue.resource).refusal;
 }
 
 }  // namespace
@@ -219,8 +220,8 @@ Submission submitJob(Connection& connection, const QueueAddress& queue, const Jo
     if (jobId == 0) return {0, Refusal{ErrorNumber::WriteFailed, false}};
     for (std::size_t index = 0; index < documents.documentCount(); ++index) {
         if (auto refusal = sendDocument(connection, queue, jobId, ticket.documentFormat, documents, index)) {
-            cancelJob(connection, queue, jobId);
-            return {0, refusal};
+            const bool cancelled = cancelJob(connection, queue, jobId);
+            return {0, refusal, !cancelled};
         }
     }
     return {jobId, std::nullopt};

@@ -125,9 +125,13 @@ public:
 
 // Creates the job and sends its documents; the job id, or why it could not be made. A job
 // whose documents do not all arrive is cancelled, so that it does not wait in the queue.
+// When cupsd stops answering while it takes them, it may have the whole job all the same;
+// unless it then answers the cancel, the job may print (`mayPrint`), and sending its labels
+// again could print them twice.
 struct Submission {
     int jobId = 0;
     std::optional<Refusal> refusal;
+    bool mayPrint = false;
 };
 Submission submitJob(Connection& connection, const QueueAddress& queue, const JobTicket& ticket,
                      const JobDocuments& documents);
