@@ -87,7 +87,10 @@ std::optional<Refusal> sendDocument(Connection& connection, const QueueAddress& 
         // A document that cannot be read back (its temporary file) is our failure, not cupsd's.
         return cupsdTookAll ? Refusal{ErrorNumber::WriteFailed, false} : Refusal{};
     }
-    const ipp_status_t status = cupsFinishDocument(http, queue.name.c_str());
+    // A document is in only when cupsd says so. (cupsFinishDocument answers the status of the
+    // request before when no answer comes at all, as when the link breaks after the document.)
+    const IppMessage answer(cupsGetResponse(http, queue.resource.c_str()));
+    const ipp_status_t status = answer ? ippGetStatusCode(answer.get()) : IPP_STATUS_ERROR_SERVICE_UNAVAILABLE;
     if (status > IPP_STATUS_OK_EVENTS_COMPLETE) {
         if (!reached(status)) connection.drop();
         return refusalFor(status);
@@ -221,7 +224,7 @@ Submission submitJob(Connection& connection, const QueueAddress& queue, const Jo
     for (std::size_t index = 0; index < documents.documentCount(); ++index) {
         if (auto refusal = sendDocument(connection, queue, jobId, ticket.documentFormat, documents, index)) {
             const bool cancelled = cancelJob(connection, queue, jobId);
-            return {0, refusal, !cancelled};
+            return {0, refusal, index > 0 && !cancelled};
         }
     }
     return {jobId, std::nullopt};

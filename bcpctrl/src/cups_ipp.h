@@ -125,9 +125,9 @@ public:
 
 // Creates the job and sends its documents; the job id, or why it could not be made. A job
 // whose documents do not all arrive is cancelled, so that it does not wait in the queue.
-// When cupsd stops answering while it takes them, it may have the whole job all the same;
-// unless it then answers the cancel, the job may print (`mayPrint`), and sending its labels
-// again could print them twice.
+// When cupsd cannot be told to (it has gone), a job that holds whole documents already
+// prints them once cupsd stops waiting for the rest (its MultipleOperationTimeout):
+// `mayPrint`, and sending its labels again could print them twice.
 struct Submission {
     int jobId = 0;
     std::optional<Refusal> refusal;

@@ -21,10 +21,15 @@
 #include <mutex>
 #include <thread>
 
+#include "bcpctrl/bcp_ctrl.h"
+#include "cups_test_support.h"
 #include "device_output.h"
 #include "private_cupsd.h"
 #include "program_test_support.h"
 #include "raster_reading.h"
+#include "receiving_stations.h"
+#include "sample_jobs.h"
+#include "tcp_relay.h"
 
 namespace {
 
@@ -38,96 +43,31 @@ using namespace std::chrono_literals;
 
 constexpr int kStations = 8;
 constexpr int kLabelsPerStation = 50;
-constexpr const char* kQueue = "Dock_Printer";
+constexpr const char* kQueue = testing_support::kDockQueue;
+constexpr const char* kPdfQueue = "Dock_Pdf";
 constexpr const char* kCommunicationBox =
     "box: title=メッセージ icon=exclamation buttons=OK text=通信エラーが発生しました。発行を中止します。";
 constexpr int kCommunicationError = -2146827187;  // 0x800A044D, 1101
 
-// The control number of a station's record: what the label's CODE128 says.
-std::string controlNumber(int station, int record) {
-    char text[32];
-    std::snprintf(text, sizeof text, "ST%d-%04d", station, record);
-    return text;
+using testing_support::controlNumber;
+using testing_support::runAtOnce;
+
+using Station = testing_support::ReceivingStation;
+
+Station station(const fs::path& root, int number, const std::string& server, int records) {
+    return Station(root, number, server, records, testing_support::samplesDir(),
+                   testing_support::programPath("mokuren-goods"));
 }
 
-// The sample's first receiving record, its control number (the last field) made the
-// station's own, once for every record.
-std::string stationData(int station, int records) {
-    std::ifstream sample(testing_support::samplesDir() / "DATA" / "NYUKA.DAT", std::ios::binary);
-    std::string first;
-    std::getline(sample, first);  // CP932 up to the LF of its CRLF
-    const std::string fields = first.substr(0, first.rfind(',') + 1);
-    std::string data;
-    for (int record = 1; record <= records; ++record) data += fields + controlNumber(station, record) + "\r\n";
-    return data;
-}
-
-// One receiving dock: a control folder, a data file and a call log of its own.
-class Station {
-public:
-    Station(const fs::path& root, int number, const std::string& server, int records) : number_(number) {
-        folder_ = root / ("station-" + std::to_string(number));
-        fs::create_directories(folder_ / "DATA");
-        fs::create_directories(folder_ / "BcpCtrl");
-        fs::copy(testing_support::samplesDir() / "BcpCtrl" / "formats", folder_ / "BcpCtrl" / "formats");
-        std::ofstream(folder_ / "DATA" / "NYUKA.DAT", std::ios::binary) << stationData(number, records);
-        // Even stations list the queue with its server; odd ones find it through CUPS_SERVER.
-        if (number % 2 == 0) {
-            std::ofstream(folder_ / "BcpCtrl" / "printers.json")
-                << R"({"printers": {"Dock Printer": {"type": "cups", "queue": ")" << kQueue << R"(", "server": ")"
-                << server << R"("}}})";
-        }
-        environment_ = {{"BCPCTRL_SYSTEM_DIR", (folder_ / "BcpCtrl").string()},
-                        {"BCPCTRL_TRACE", (folder_ / "trace.jsonl").string()},
-                        {"BCPCTRL_OUTPUT_DIR", std::nullopt},
-                        {"HOME", folder_.string()},  // libcups keeps the servers' certificates there
-                        {"CUPS_SERVER", number % 2 == 0 ? std::nullopt : std::optional<std::string>(server)},
-                        {"DISPLAY", std::nullopt},
-                        {"WAYLAND_DISPLAY", std::nullopt},
-                        {"QT_QPA_PLATFORM", std::nullopt}};
+// The result of the station's last Issue in its call log.
+int lastIssueResult(const Station& station) {
+    std::ifstream trace(station.folder() / "trace.jsonl");
+    int result = 0;
+    for (std::string line; std::getline(trace, line);) {
+        const auto call = nlohmann::json::parse(line);
+        if (call.at("op") == "Issue") result = call.at("result").get<int>();
     }
-
-    void setEnvironment(const std::string& name, const std::string& value) { environment_[name] = value; }
-
-    ProcessResult run(std::vector<Interaction> interactions) const {
-        testing_support::ProcessRequest request;
-        request.argv = {testing_support::programPath("mokuren-goods"), "/LABEL1 /DATA\\NYUKA.DAT /DRV /DRV:Dock Printer"};
-        request.environment = environment_;
-        request.workingDirectory = folder_.string();
-        request.interactions = std::move(interactions);
-        request.timeout = 120s;
-        return testing_support::runProcess(request);
-    }
-
-    // The result of the station's last Issue in its call log.
-    int lastIssueResult() const {
-        std::ifstream trace(folder_ / "trace.jsonl");
-        int result = 0;
-        for (std::string line; std::getline(trace, line);) {
-            const auto call = nlohmann::json::parse(line);
-            if (call.at("op") == "Issue") result = call.at("result").get<int>();
-        }
-        return result;
-    }
-
-    int number() const { return number_; }
-
-private:
-    int number_;
-    fs::path folder_;
-    std::map<std::string, std::optional<std::string>> environment_;
-};
-
-// Every station started at once; their results in station order.
-std::vector<ProcessResult> runAtOnce(const std::vector<Station>& stations,
-                                     const std::function<std::vector<Interaction>()>& interactions) {
-    std::vector<ProcessResult> results(stations.size());
-    std::vector<std::jthread> running;
-    for (std::size_t index = 0; index < stations.size(); ++index) {
-        running.emplace_back([&, index] { results[index] = stations[index].run(interactions()); });
-    }
-    running.clear();  // joins
-    return results;
+    return result;
 }
 
 std::vector<std::string> boxes(const ProcessResult& result) {
@@ -145,19 +85,25 @@ std::string lastLines(const ProcessResult& result) {
     return text;
 }
 
-// How many times each control number reached the device, once the queue has printed
-// everything it holds.
-std::map<std::string, int> printedControlNumbers(PrivateCupsd& cupsd, const testing_support::DeviceTap& device) {
+// Until the queue has printed every job that is not held, and its device has taken it all.
+void waitUntilPrinted(PrivateCupsd& cupsd, const std::string& queue) {
     const auto deadline = std::chrono::steady_clock::now() + 120s;
-    while (cupsd.jobsWaitingOrPrinting(kQueue) != 0 && std::chrono::steady_clock::now() < deadline) {
+    while (cupsd.jobsWaitingOrPrinting(queue) != 0 && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(100ms);
     }
+    const auto& device = cupsd.tap(queue);
     for (std::size_t size = 0; size != device.bytes().size();) {  // the tap drains the pipe behind cupsd
         size = device.bytes().size();
         std::this_thread::sleep_for(300ms);
     }
+}
+
+// How many times each control number reached the ZPL queue's device, once the queue has
+// printed everything it holds.
+std::map<std::string, int> printedControlNumbers(PrivateCupsd& cupsd) {
+    waitUntilPrinted(cupsd, kQueue);
     std::map<std::string, int> printed;
-    for (const auto& label : testing_support::decodeZplLabels(device.bytes())) {
+    for (const auto& label : testing_support::decodeZplLabels(cupsd.tap(kQueue).bytes())) {
         std::string number = "(no CODE128)";
         for (const auto& symbol : testing_support::scan(label.picture)) {
             if (symbol.type == testing_support::ZBAR_CODE128) number = symbol.data;
@@ -167,17 +113,31 @@ std::map<std::string, int> printedControlNumbers(PrivateCupsd& cupsd, const test
     return printed;
 }
 
-class ManyStations : public ::testing::Test {
+// How many times `document` reached the device of a queue that passes documents on as they
+// are, once the queue has printed everything it holds.
+int timesPrinted(PrivateCupsd& cupsd, const std::string& queue, const std::string& document) {
+    waitUntilPrinted(cupsd, queue);
+    const std::string bytes = cupsd.tap(queue).bytes();
+    int times = 0;
+    for (auto at = bytes.find(document); at != std::string::npos; at = bytes.find(document, at + 1)) ++times;
+    return times;
+}
+
+class PrintServer : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        server_ = std::make_unique<PrivateCupsd>(CupsdSettings{0, 0, "127.0.0.1", false});
-        if (server_->unavailable().empty()) server_->addQueue(kQueue, "drv:///sample.drv/zebra.ppd");
+        // A job that has not got all its documents prints what it holds after a second.
+        server_ = std::make_unique<PrivateCupsd>(CupsdSettings{0, 0, "127.0.0.1", false, 1});
+        if (!server_->unavailable().empty()) return;
+        server_->addQueue(kQueue, "drv:///sample.drv/zebra.ppd");
+        cups_testing::addPassThroughQueue(*server_, kPdfQueue, "application/pdf");
     }
     static void TearDownTestSuite() { server_.reset(); }
 
     void SetUp() override {
         if (!server_->unavailable().empty()) GTEST_SKIP() << server_->unavailable();
         server_->tap(kQueue).clear();
+        server_->tap(kPdfQueue).clear();
         std::string pattern = (fs::temp_directory_path() / "stations-XXXXXX").string();
         root_ = ::mkdtemp(pattern.data());
     }
@@ -187,7 +147,7 @@ protected:
 
     std::vector<Station> stations(int records) const {
         std::vector<Station> made;
-        for (int number = 1; number <= kStations; ++number) made.emplace_back(root_, number, server_->tcpServer(), records);
+        for (int number = 1; number <= kStations; ++number) made.push_back(station(root_, number, server_->tcpServer(), records));
         return made;
     }
 
@@ -195,9 +155,9 @@ protected:
     fs::path root_;
 };
 
-std::unique_ptr<PrivateCupsd> ManyStations::server_;
+std::unique_ptr<PrivateCupsd> PrintServer::server_;
 
-TEST_F(ManyStations, EveryLabelOfEightStationsArrivesExactlyOnce) {
+TEST_F(PrintServer, EveryLabelOfEightStationsArrivesExactlyOnce) {
     const auto docks = stations(kLabelsPerStation);
     const auto results = runAtOnce(docks, [] { return std::vector<Interaction>{}; });
     for (std::size_t index = 0; index < docks.size(); ++index) {
@@ -207,7 +167,7 @@ TEST_F(ManyStations, EveryLabelOfEightStationsArrivesExactlyOnce) {
     for (int station = 1; station <= kStations; ++station) {
         for (int record = 1; record <= kLabelsPerStation; ++record) expected[controlNumber(station, record)] = 1;
     }
-    EXPECT_EQ(printedControlNumbers(*server_, server_->tap(kQueue)), expected);
+    EXPECT_EQ(printedControlNumbers(*server_), expected);
 }
 
 // Every station counts here; the last one to arrive runs `last`, the others wait for it.
@@ -234,7 +194,7 @@ private:
 // has issued a few labels, and comes back while each station's failure message is still
 // open; so every ClosePort finds it there again. Labels that were on their way may print or
 // not, but none twice.
-TEST_F(ManyStations, AServerThatStopsAnsweringGivesEveryStation1101AndPrintsNothingTwice) {
+TEST_F(PrintServer, AServerThatStopsAnsweringGivesEveryStation1101AndPrintsNothingTwice) {
     auto docks = stations(300);  // no station reaches its end before the server goes
     Meeting printing(kStations);
     Meeting failed(kStations);
@@ -250,13 +210,69 @@ TEST_F(ManyStations, AServerThatStopsAnsweringGivesEveryStation1101AndPrintsNoth
         SCOPED_TRACE("station " + std::to_string(docks[index].number()));
         EXPECT_EQ(results[index].exitStatus, 1) << lastLines(results[index]);
         EXPECT_EQ(boxes(results[index]), std::vector<std::string>{kCommunicationBox});
-        EXPECT_EQ(docks[index].lastIssueResult(), kCommunicationError);
+        EXPECT_EQ(lastIssueResult(docks[index]), kCommunicationError);
     }
-    const auto printed = printedControlNumbers(*server_, server_->tap(kQueue));
+    const auto printed = printedControlNumbers(*server_);
     for (const auto& [number, times] : printed) {
         EXPECT_EQ(times, 1) << number;
         EXPECT_TRUE(number.starts_with("ST")) << number;
     }
+}
+
+// A batch of held labels goes to a PDF queue, one document a label, and the link to the
+// server breaks after cupsd has taken the first two documents: the job cannot be cancelled,
+// and cupsd prints what it holds once it stops waiting for the rest. The control does not
+// send those labels again at ClosePort, where the link is back: they print once, the one
+// that never arrived not at all, and ClosePort reports the failure.
+TEST_F(PrintServer, LabelsOfABatchCutOffOnTheWayPrintOnceNotTwice) {
+    const std::string server = server_->tcpServer();
+    testing_support::TcpRelay link("127.0.0.1", std::stoi(server.substr(server.rfind(':') + 1)));
+    const auto job = testing_support::sampleJobs()[0];
+    const bcpctrl::LabelFormat format = testing_support::sampleFormat(job);
+    const auto records = testing_support::sampleLabels(job, format);
+    std::ofstream(root_ / "printers.json") << R"({"printers": {"Dock": {"type": "cups", "queue": ")" << kPdfQueue
+                                           << R"(", "server": ")" << link.address() << R"("}}})";
+    auto pictures = std::make_shared<testing_support::KeptDrawnPictures>();
+    bcpctrl::BcpCtrlOptions options;
+    options.environment = [system = root_.string()](const std::string& name) -> std::optional<std::string> {
+        return name == bcpctrl::kSystemDirVariable ? std::optional<std::string>(system) : std::nullopt;
+    };
+    options.pictures = pictures;
+    bcpctrl::BcpCtrl control(options);
+    frame::ResultCode result = 0;
+    control.setUsePrinter(format.usePrinter);
+    control.setPortSetting("DRV:Dock");
+    std::string path = testing_support::sampleFormatFile(job).string();
+    control.LoadFormat(path, result);
+    std::int16_t portCode = frame::kPortCodeDriver;
+    control.OpenPort(portCode, result);
+    ASSERT_EQ(result, 0);
+    const auto issue = [&](const bcpctrl::FieldValues& values) {
+        for (const auto& [number, text] : values) {
+            std::string field = text;
+            control.SetField(number, field, result);
+        }
+        std::string status;
+        control.Issue(1, 0, status, result);
+    };
+    ASSERT_TRUE(server_->pause(kPdfQueue));  // the first label's job waits, so the next three are held
+    for (std::size_t record = 0; record < 4; ++record) issue(records[record]);
+    ASSERT_EQ(pictures->pdfs.size(), 4u);
+    // Cut when cupsd answers the batch's second document, a label's PDF after the first.
+    link.cutOnAnswerAfter(pictures->pdfs[1].size() * 3 / 2);
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    // Until the control has tried to cancel the job, and then to ask about the queue again.
+    while (link.connectionsWhileCut() < 2 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(100ms);
+    }
+    ASSERT_TRUE(link.isCut()) << "the held labels were not sent";
+    link.restore();
+    server_->resume(kPdfQueue);
+    control.ClosePort(result);
+    EXPECT_EQ(result, frame::resultCodeFor(1101)) << "ClosePort does not say that labels may be missing";
+    std::vector<int> printed;
+    for (const std::string& pdf : pictures->pdfs) printed.push_back(timesPrinted(*server_, kPdfQueue, pdf));
+    EXPECT_EQ(printed, (std::vector<int>{1, 1, 1, 0}));
 }
 
 // An IPv4 address of this machine that is not on the loopback interface; empty when it has
@@ -300,23 +316,23 @@ std::string unencryptedAnswer(const std::string& host, int port) {
 // none, the station asks for encryption itself (CUPS_ENCRYPTION), which a site can also do.
 TEST(EncryptedServer, AStationPrintsThroughAServerThatRequiresEncryption) {
     const std::string address = outsideAddress();
-    PrivateCupsd server(CupsdSettings{0, 0, address.empty() ? "127.0.0.1" : address, true});
+    PrivateCupsd server(CupsdSettings{0, 0, address.empty() ? "127.0.0.1" : address, true, 0});
     if (!server.unavailable().empty()) GTEST_SKIP() << server.unavailable();
     server.addQueue(kQueue, "drv:///sample.drv/zebra.ppd");
     std::string pattern = (fs::temp_directory_path() / "encrypted-XXXXXX").string();
     const fs::path root = ::mkdtemp(pattern.data());
-    Station station(root, 1, server.tcpServer(), 5);
+    Station dock = station(root, 1, server.tcpServer(), 5);
     if (address.empty()) {
-        station.setEnvironment("CUPS_ENCRYPTION", "Required");
+        dock.setEnvironment("CUPS_ENCRYPTION", "Required");
     } else {
         const int port = std::stoi(server.tcpServer().substr(address.size() + 1));
         EXPECT_EQ(unencryptedAnswer(address, port), "HTTP/1.1 426 Upgrade Required") << "cupsd lets plain requests in";
     }
-    const ProcessResult result = station.run({});
+    const ProcessResult result = dock.run();
     EXPECT_EQ(result.exitStatus, 0) << lastLines(result);
     std::map<std::string, int> expected;
     for (int record = 1; record <= 5; ++record) expected[controlNumber(1, record)] = 1;
-    EXPECT_EQ(printedControlNumbers(server, server.tap(kQueue)), expected);
+    EXPECT_EQ(printedControlNumbers(server), expected);
     fs::remove_all(root);
 }
 

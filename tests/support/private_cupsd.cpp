@@ -139,6 +139,9 @@ void PrivateCupsd::writeConfiguration() const {
     if (tcpPort_ > 0) conf << "Listen " << tcpServer() << "\n";
     if (settings_.maxJobsPerPrinter > 0) conf << "MaxJobsPerPrinter " << settings_.maxJobsPerPrinter << "\n";
     if (settings_.maxJobs > 0) conf << "MaxJobs " << settings_.maxJobs << "\n";
+    if (settings_.multipleOperationTimeoutSeconds > 0) {
+        conf << "MultipleOperationTimeout " << settings_.multipleOperationTimeoutSeconds << "\n";
+    }
 }
 
 bool PrivateCupsd::start() {

@@ -54,12 +54,15 @@ struct CupsdSettings {
     // "Encryption Required" on every location. cupsd asks it of clients that are not on
     // the loopback interface only.
     bool encryptionRequired = false;
+    // Seconds cupsd waits for the rest of a job's documents before it prints what it has;
+    // 0 leaves its default (900).
+    int multipleOperationTimeoutSeconds = 0;
 };
 
 class PrivateCupsd {
 public:
     explicit PrivateCupsd(int maxJobsPerPrinter = 0, int maxJobs = 0)
-        : PrivateCupsd(CupsdSettings{maxJobsPerPrinter, maxJobs, {}, false}) {}
+        : PrivateCupsd(CupsdSettings{maxJobsPerPrinter, maxJobs, {}, false, 0}) {}
     explicit PrivateCupsd(const CupsdSettings& settings);
     ~PrivateCupsd();
     PrivateCupsd(const PrivateCupsd&) = delete;
