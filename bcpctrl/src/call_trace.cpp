@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "bcpctrl/call_trace.h"
 
-#include "bcpctrl/output_folder.h"
-
 #include <utility>
+
+#include "bcpctrl/output_folder.h"
 
 namespace bcpctrl {
 namespace {
