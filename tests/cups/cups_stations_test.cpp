@@ -4,7 +4,8 @@
 // own ZPL driver, and eight goods programs in console mode print on it at once: half
 // through a printer entry's "server", half through CUPS_SERVER and the queue's own name.
 // Every label carries its station and record in its CODE128 control number, read back
-// from what reached the queue's device with zbar.
+// from what reached the queue's device with zbar. Also: the server going away mid-job, the
+// link to it cut just after it took a batch, and a server that requires encryption.
 #include <gtest/gtest.h>
 #include <ifaddrs.h>
 #include <net/if.h>
