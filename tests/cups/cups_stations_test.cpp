@@ -14,6 +14,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
@@ -228,7 +229,7 @@ TEST_F(PrintServer, AServerThatStopsAnsweringGivesEveryStation1101AndPrintsNothi
 // server breaks after cupsd has taken the first two documents: the job cannot be cancelled,
 // and cupsd prints what it holds once it stops waiting for the rest. The control does not
 // send those labels again at ClosePort, where the link is back: they print once, the one
-// that never arrived not at all, and ClosePort reports the failure.
+// that never arrived not at all, and the failure is reported.
 TEST_F(PrintServer, LabelsOfABatchCutOffOnTheWayPrintOnceNotTwice) {
     const std::string server = server_->tcpServer();
     testing_support::TcpRelay link("127.0.0.1", std::stoi(server.substr(server.rfind(':') + 1)));
@@ -252,6 +253,7 @@ TEST_F(PrintServer, LabelsOfABatchCutOffOnTheWayPrintOnceNotTwice) {
     std::int16_t portCode = frame::kPortCodeDriver;
     control.OpenPort(portCode, result);
     ASSERT_EQ(result, 0);
+    std::vector<frame::ResultCode> answers;  // of every Issue, and of ClosePort
     const auto issue = [&](const bcpctrl::FieldValues& values) {
         for (const auto& [number, text] : values) {
             std::string field = text;
@@ -259,6 +261,7 @@ TEST_F(PrintServer, LabelsOfABatchCutOffOnTheWayPrintOnceNotTwice) {
         }
         std::string status;
         control.Issue(1, 0, status, result);
+        answers.push_back(result);
     };
     ASSERT_TRUE(server_->pause(kPdfQueue));  // the first label's job waits, so the next ones are held
     issue(records[0]);
@@ -275,7 +278,11 @@ TEST_F(PrintServer, LabelsOfABatchCutOffOnTheWayPrintOnceNotTwice) {
     link.restore();
     server_->resume(kPdfQueue);
     control.ClosePort(result);
-    EXPECT_EQ(result, frame::resultCodeFor(1101)) << "ClosePort does not say that labels may be missing";
+    answers.push_back(result);
+    // The failure reaches the host: at ClosePort when the watcher sent the batch, at an
+    // Issue when that Issue did (on a slow machine the batch is due before the last one).
+    EXPECT_NE(std::find(answers.begin(), answers.end(), frame::resultCodeFor(1101)), answers.end())
+        << "the control does not say that labels may be missing";
     // Labels 2 to 4 in one batch cut after label 3 print 1, 1, 0 times; held longer, a label
     // left for a later batch goes at ClosePort. Never twice.
     EXPECT_EQ(timesPrinted(*server_, kPdfQueue, pictures->pdfs[0]), 1);
