@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Labels through a private cupsd and CUPS's sample ZPL driver, drawn by the renderer from
 // the programs' sample jobs: the time from Issue to the label's arrival at the queue's
-// device, labels per second through the control, and what one job per label costs against
-// one job for many (the figures behind the batching).
+// device, labels per second through the control, what one job per label costs against
+// one job for many (the figures behind the batching), and labels per second from many
+// receiving stations (goods programs) printing at once through the server over TCP.
 #include <benchmark/benchmark.h>
 #include <cups/cups.h>
 #include <cups/raster.h>
@@ -17,6 +18,7 @@
 #include "bcpctrl/bcp_ctrl.h"
 #include "device_output.h"
 #include "private_cupsd.h"
+#include "receiving_stations.h"
 #include "sample_jobs.h"
 
 namespace {
@@ -35,11 +37,14 @@ long labelsIn(const std::string& zpl) {
     return count;
 }
 
-// One cupsd with one ZPL queue and a system folder that lists it, for every benchmark.
+// One cupsd, listening on TCP as well as its socket, with one ZPL queue for the control and
+// one for the stations, and a system folder that lists the first, for every benchmark.
 struct Bench {
-    Bench() : cupsd(std::make_unique<testing_support::PrivateCupsd>()) {
+    Bench()
+        : cupsd(std::make_unique<testing_support::PrivateCupsd>(testing_support::CupsdSettings{0, 0, "127.0.0.1", false, 0})) {
         if (!cupsd->unavailable().empty()) return;
         device = &cupsd->addQueue(kQueue, "drv:///sample.drv/zebra.ppd");
+        docks = &cupsd->addQueue(testing_support::kDockQueue, "drv:///sample.drv/zebra.ppd");
         system = cupsd->folder() / "system";
         fs::create_directories(system);
         std::ofstream(system / "printers.json")
@@ -64,6 +69,7 @@ struct Bench {
 
     std::unique_ptr<testing_support::PrivateCupsd> cupsd;
     testing_support::DeviceTap* device = nullptr;
+    testing_support::DeviceTap* docks = nullptr;
     fs::path system;
     std::shared_ptr<render::Fonts> fonts = render::Fonts::loadWhenNeeded();
 };
@@ -143,6 +149,38 @@ void BM_LabelsPerSecondThroughTheControl(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * labels);
 }
 BENCHMARK(BM_LabelsPerSecondThroughTheControl)->Arg(100)->Iterations(2)->UseRealTime()->Unit(benchmark::kSecond);
+
+// 400 receiving labels from stations started at once, each issuing its share through the
+// server over TCP, until the last label arrives at the dock printer's device: what a site with
+// many receiving docks gets from one print server and one printer. Every station is a goods
+// program in console mode, its start-up included.
+void BM_StationsThroughTheServer(benchmark::State& state) {
+    if (skipped(state)) return;
+    constexpr int kLabels = 400;
+    const int stations = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        const fs::path root = bench().cupsd->folder() / "stations";
+        std::vector<testing_support::ReceivingStation> docks;
+        for (int number = 1; number <= stations; ++number) {
+            docks.emplace_back(root, number, bench().cupsd->tcpServer(), kLabels / stations, MOKUREN_SAMPLES_DIR,
+                               MOKUREN_GOODS_PROGRAM);
+        }
+        const long before = labelsIn(bench().docks->bytes());
+        state.ResumeTiming();
+        for (const auto& result : testing_support::runAtOnce(docks, [] { return std::vector<testing_support::Interaction>{}; })) {
+            if (result.exitStatus != 0) state.SkipWithError("a station's job failed");
+        }
+        const bool arrived = bench().docks->waitFor(
+            [before](const std::string& bytes) { return labelsIn(bytes) >= before + kLabels; }, std::chrono::seconds(120));
+        if (!arrived) state.SkipWithError("labels did not arrive");
+        state.PauseTiming();
+        fs::remove_all(root);
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * kLabels);
+}
+BENCHMARK(BM_StationsThroughTheServer)->Arg(1)->Arg(8)->Iterations(3)->UseRealTime()->Unit(benchmark::kSecond);
 
 // The same labels straight through libcups, one job per label or all in one job.
 ssize_t append(void* document, unsigned char* bytes, size_t length) {

@@ -231,9 +231,7 @@ ResultCode BcpCtrl::openPort(std::int16_t portCode) {
         const bool isSerialPort = std::holds_alternative<SerialPort>(*address);
         return resultCodeOf(isSerialPort ? ErrorNumber::PortCannotBeOpened : ErrorNumber::UnknownPrinterName);
     }
-    const std::filesystem::path listDirectory = list.ok() ? list.value().directory : systemDirectory().value();
-    PortOpening opening =
-        entry->open(PortContext{*address, listDirectory, options_.environment, options_.pictures});
+    PortOpening opening = entry->open(PortContext{*address, options_.environment, options_.pictures});
     printer_ = std::move(opening.printer);
     return opening.result;
 }

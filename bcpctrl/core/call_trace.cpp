@@ -3,6 +3,8 @@
 
 #include <utility>
 
+#include "core/output_folder.h"
+
 namespace bcpctrl {
 namespace {
 
@@ -17,7 +19,7 @@ Json callLine(std::string_view op, frame::DispId dispid, Json args) {
 CallTrace CallTrace::fromEnvironment(const EnvironmentLookup& environment) {
     CallTrace trace;
     if (const auto file = nonEmptyVariable(environment, kTraceVariable)) {
-        trace.file_ = io::AppendFile::open(*file);
+        trace.file_ = io::AppendFile::open(outputFolder(environment) / *file);
     }
     return trace;
 }

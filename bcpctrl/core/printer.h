@@ -72,17 +72,16 @@ public:
 
 // What a printer-list entry needs to open its port.
 struct PortContext {
-    PortAddress address;                  // the port setting that found the entry
-    std::filesystem::path listDirectory;  // relative output paths start here...
-    EnvironmentLookup environment;        // ...unless BCPCTRL_OUTPUT_DIR names another place
+    PortAddress address;            // the port setting that found the entry
+    EnvironmentLookup environment;  // where relative output paths start (output_folder.h)
     // What CUPS queues draw labels with (ZPL printers encode the renderer's layout); the
     // renderer's drawing (drawnLabelPictures) when empty.
     std::shared_ptr<const LabelPictures> pictures;
 
     // A file or folder as the list names it ("output\\x.jsonl", "D:\\labels"), mapped through
-    // the callers' drive table. Absolute paths stay; relative ones are found from
-    // BCPCTRL_OUTPUT_DIR when it is set, otherwise from the list's directory. Nothing when
-    // the drive table does not map the name.
+    // the callers' drive table. Absolute paths stay; relative ones are found from the
+    // output folder (BCPCTRL_OUTPUT_DIR, the folder BCPCTRL_SYSTEM_DIR names, or the spool
+    // folder). Nothing when the drive table does not map the name.
     std::optional<std::filesystem::path> outputPath(const std::filesystem::path& listed) const;
 };
 

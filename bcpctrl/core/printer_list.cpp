@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/output_folder.h"
 #include "core/system_folder.h"
 
 namespace bcpctrl {
@@ -78,8 +79,7 @@ std::optional<std::filesystem::path> PortContext::outputPath(const std::filesyst
     if (!file || file->is_absolute()) {
         return file;
     }
-    const auto outputDirectory = nonEmptyVariable(environment, kOutputDirVariable);
-    return (outputDirectory ? std::filesystem::path(*outputDirectory) : listDirectory) / *file;
+    return outputFolder(environment) / *file;
 }
 
 const PrinterEntry* PrinterList::find(const PortAddress& address) const {
@@ -115,11 +115,7 @@ Outcome<PrinterList> readPrinterList(const std::filesystem::path& systemDirector
     if (!text) {
         return ErrorNumber::PrinterListUnreadable;
     }
-    auto list = parsePrinterList(*text, kinds);
-    if (list.ok()) {
-        list.value().directory = systemDirectory;
-    }
-    return list;
+    return parsePrinterList(*text, kinds);
 }
 
 std::unique_ptr<const PrinterEntry> findUnlistedPrinter(const std::string& printerName, PrinterKinds kinds,

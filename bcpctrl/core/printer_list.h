@@ -19,7 +19,6 @@ namespace bcpctrl {
 inline constexpr const char* kPrinterListFile = "printers.json";
 
 struct PrinterList {
-    std::filesystem::path directory;  // relative outputs are found from here
     std::map<std::string, std::unique_ptr<const PrinterEntry>> printers;     // by printer name
     std::map<std::string, std::unique_ptr<const PrinterEntry>> serialPorts;  // by "COMn", upper case
 

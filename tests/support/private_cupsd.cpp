@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "private_cupsd.h"
 
+#include <arpa/inet.h>
 #include <cups/cups.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,6 +34,19 @@ struct HttpCloser {
 };
 
 std::string printerUri(const std::string& name) { return "ipp://localhost/printers/" + name; }
+
+// A port the system has no listener on now; cupsd takes it a moment later.
+int freeTcpPort(const std::string& address) {
+    const int probe = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in bound{};
+    bound.sin_family = AF_INET;
+    ::inet_pton(AF_INET, address.c_str(), &bound.sin_addr);
+    socklen_t length = sizeof bound;
+    const bool found = ::bind(probe, reinterpret_cast<sockaddr*>(&bound), sizeof bound) == 0 &&
+                       ::getsockname(probe, reinterpret_cast<sockaddr*>(&bound), &length) == 0;
+    ::close(probe);
+    return found ? ntohs(bound.sin_port) : 0;
+}
 
 }  // namespace
 
@@ -78,7 +94,7 @@ bool DeviceTap::waitFor(const std::function<bool(const std::string&)>& done, std
     return true;
 }
 
-PrivateCupsd::PrivateCupsd(int maxJobsPerPrinter, int maxJobs) {
+PrivateCupsd::PrivateCupsd(const CupsdSettings& settings) : settings_(settings) {
     if (!fs::exists(kCupsd) || !fs::exists(kSampleDrivers)) {
         unavailable_ = std::string("cupsd or CUPS's sample drivers are not installed (") + kCupsd + ", " +
                        kSampleDrivers + "): install cups and cups-daemon";
@@ -89,10 +105,12 @@ PrivateCupsd::PrivateCupsd(int maxJobsPerPrinter, int maxJobs) {
     // Filters run as cupsd's User (lp) and must reach the PPDs below this folder.
     fs::permissions(folder_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                  fs::perms::others_read | fs::perms::others_exec);
-    for (const char* sub : {"root", "cache", "spool", "spool/tmp", "log", "state", "devices"}) {
+    // root/ssl holds the certificate cupsd makes itself for encrypted connections.
+    for (const char* sub : {"root", "root/ssl", "cache", "spool", "spool/tmp", "log", "state", "devices"}) {
         fs::create_directories(folder_ / sub);
     }
-    writeConfiguration(maxJobsPerPrinter, maxJobs);
+    if (!settings_.tcpAddress.empty()) tcpPort_ = freeTcpPort(settings_.tcpAddress);
+    writeConfiguration();
     start();
 }
 
@@ -105,7 +123,7 @@ PrivateCupsd::~PrivateCupsd() {
     }
 }
 
-void PrivateCupsd::writeConfiguration(int maxJobsPerPrinter, int maxJobs) const {
+void PrivateCupsd::writeConfiguration() const {
     const std::string f = folder_.string();
     std::ofstream(folder_ / "root" / "cups-files.conf")
         << "ServerRoot " << f << "/root\nCacheDir " << f << "/cache\nStateDir " << f << "/state\n"
@@ -114,11 +132,16 @@ void PrivateCupsd::writeConfiguration(int maxJobsPerPrinter, int maxJobs) const 
         << "Printcap " << f << "/state/printcap\nFileDevice Yes\n";
     std::ofstream conf(folder_ / "root" / "cupsd.conf");
     conf << "Listen " << socketPath() << "\nBrowsing Off\nWebInterface No\nLogLevel info\n"
-         << "DefaultAuthType None\nJobRetryInterval 1\n"
+         << "DefaultAuthType None\nJobRetryInterval 1\nServerAlias *\n"
          << "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n</Policy>\n"
-         << "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n";
-    if (maxJobsPerPrinter > 0) conf << "MaxJobsPerPrinter " << maxJobsPerPrinter << "\n";
-    if (maxJobs > 0) conf << "MaxJobs " << maxJobs << "\n";
+         << "<Location />\n  Order allow,deny\n  Allow all\n"
+         << (settings_.encryptionRequired ? "  Encryption Required\n" : "") << "</Location>\n";
+    if (tcpPort_ > 0) conf << "Listen " << tcpServer() << "\n";
+    if (settings_.maxJobsPerPrinter > 0) conf << "MaxJobsPerPrinter " << settings_.maxJobsPerPrinter << "\n";
+    if (settings_.maxJobs > 0) conf << "MaxJobs " << settings_.maxJobs << "\n";
+    if (settings_.multipleOperationTimeoutSeconds > 0) {
+        conf << "MultipleOperationTimeout " << settings_.multipleOperationTimeoutSeconds << "\n";
+    }
 }
 
 bool PrivateCupsd::start() {
@@ -226,6 +249,24 @@ std::vector<std::string> PrivateCupsd::finishedJobFormats(const std::string& nam
         formats.emplace_back(ippGetString(attribute, 0, nullptr));
     }
     return formats;
+}
+
+int PrivateCupsd::jobsWaitingOrPrinting(const std::string& name) {
+    std::unique_ptr<http_t, HttpCloser> http(
+        httpConnect2(socketPath().c_str(), ippPort(), nullptr, AF_UNSPEC, HTTP_ENCRYPTION_NEVER, 1, 5000, nullptr));
+    if (!http) return -1;
+    ipp_t* request = ippNewRequest(IPP_OP_GET_JOBS);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, printerUri(name).c_str());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr, "job-state");
+    std::unique_ptr<ipp_t, IppDeleter> response(cupsDoRequest(http.get(), request, "/"));
+    if (!response) return -1;
+    int count = 0;
+    for (ipp_attribute_t* state = ippFindAttribute(response.get(), "job-state", IPP_TAG_ENUM); state != nullptr;
+         state = ippFindNextAttribute(response.get(), "job-state", IPP_TAG_ENUM)) {
+        const int value = ippGetInteger(state, 0);
+        if (value == IPP_JSTATE_PENDING || value == IPP_JSTATE_PROCESSING) ++count;
+    }
+    return count;
 }
 
 bool PrivateCupsd::pause(const std::string& name) { return queueOperation(IPP_OP_PAUSE_PRINTER, name); }

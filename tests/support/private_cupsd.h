@@ -43,11 +43,27 @@ private:
     std::jthread reader_;
 };
 
-class PrivateCupsd {
-public:
+struct CupsdSettings {
     // Limits of 0 leave cupsd's defaults: no limit per printer, 500 jobs in all (its
     // finished jobs' history included).
-    explicit PrivateCupsd(int maxJobsPerPrinter = 0, int maxJobs = 0);
+    int maxJobsPerPrinter = 0;
+    int maxJobs = 0;
+    // Also listen on this address's TCP port (a free one, kept across restarts), as a print
+    // server on another machine does; empty for the local socket alone.
+    std::string tcpAddress;
+    // "Encryption Required" on every location. cupsd asks it of clients that are not on
+    // the loopback interface only.
+    bool encryptionRequired = false;
+    // Seconds cupsd waits for the rest of a job's documents before it prints what it has;
+    // 0 leaves its default (900).
+    int multipleOperationTimeoutSeconds = 0;
+};
+
+class PrivateCupsd {
+public:
+    explicit PrivateCupsd(int maxJobsPerPrinter = 0, int maxJobs = 0)
+        : PrivateCupsd(CupsdSettings{maxJobsPerPrinter, maxJobs, {}, false, 0}) {}
+    explicit PrivateCupsd(const CupsdSettings& settings);
     ~PrivateCupsd();
     PrivateCupsd(const PrivateCupsd&) = delete;
     PrivateCupsd& operator=(const PrivateCupsd&) = delete;
@@ -55,6 +71,10 @@ public:
     // Empty while cupsd runs; otherwise why it could not run here.
     const std::string& unavailable() const { return unavailable_; }
     std::string socketPath() const { return (folder_ / "cups.sock").string(); }
+    // "address:port" of the TCP listener, for CUPS_SERVER or a printer entry's "server".
+    std::string tcpServer() const { return settings_.tcpAddress + ":" + std::to_string(tcpPort_); }
+    // The process, for a test that makes it stop answering (SIGSTOP) and go on (SIGCONT).
+    pid_t pid() const { return pid_; }
     const std::filesystem::path& folder() const { return folder_; }
 
     bool start();  // again after stop(), on the same folders
@@ -70,12 +90,16 @@ public:
     bool cancelJobs(const std::string& name);
     // The document format of every job the queue has finished, oldest first.
     std::vector<std::string> finishedJobFormats(const std::string& name);
+    // Jobs of the queue that are pending or printing (held ones, waiting for documents, not).
+    int jobsWaitingOrPrinting(const std::string& name);
     std::string errorLogTail() const;
 
 private:
     bool queueOperation(int operation, const std::string& name);
-    void writeConfiguration(int maxJobsPerPrinter, int maxJobs) const;
+    void writeConfiguration() const;
 
+    CupsdSettings settings_;
+    int tcpPort_ = 0;
     std::filesystem::path folder_;
     pid_t pid_ = -1;
     std::string unavailable_;

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "core/io/output_file.h"
+#include "core/io/shared_folders.h"
 
 namespace bcpctrl::io {
 namespace {
@@ -33,9 +34,8 @@ bool endsInsideLine(const std::filesystem::path& file, const struct stat& opened
 }  // namespace
 
 std::optional<AppendFile> AppendFile::open(const std::filesystem::path& file) {
-    if (file.has_parent_path()) {
-        std::error_code ignored;  // a directory that cannot be made fails the open below
-        std::filesystem::create_directories(file.parent_path(), ignored);
+    if (!makeFolders(file.parent_path())) {
+        return std::nullopt;
     }
     UniqueFd descriptor = openOutput(file, true);
     struct stat info {};

@@ -6,6 +6,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include "core/io/access_refusal.h"
+#include "core/io/shared_folders.h"
+
 namespace bcpctrl::io {
 namespace {
 
@@ -32,10 +35,15 @@ UniqueFd openOutput(const std::filesystem::path& path, bool append) {
     if (outputKindOf(path) == OutputKind::Refused) return {};
     const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (append ? O_APPEND : 0);
     UniqueFd descriptor(::open(path.c_str(), flags, 0644));
+    if (!descriptor) {
+        reportRefusedAccess("open", path, errno);
+        return {};
+    }
     struct stat info {};
     if (!descriptor || ::fstat(descriptor.get(), &info) != 0 || kindOf(info) == OutputKind::Refused) return {};
     const int openFlags = ::fcntl(descriptor.get(), F_GETFL);
     if (openFlags < 0 || ::fcntl(descriptor.get(), F_SETFL, openFlags & ~O_NONBLOCK) != 0) return {};
+    shareWithFolderGroup(descriptor.get(), path);
     return descriptor;
 }
 

@@ -11,6 +11,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/io/access_refusal.h"
+#include "core/io/shared_folders.h"
+
 namespace bcpctrl::io {
 namespace {
 
@@ -50,8 +53,14 @@ std::optional<TemporaryFile> TemporaryFile::createFor(const fs::path& finalPath)
         const fs::path temporary = folder / ("." + finalPath.filename().string() + "." + std::to_string(::getpid()) +
                                              "-" + std::to_string(attempt) + ".tmp");
         UniqueFd file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
-        if (file) return TemporaryFile(std::move(file), temporary, finalPath);
-        if (errno != EEXIST) return std::nullopt;
+        if (file) {
+            shareWithFolderGroup(file.get(), temporary);  // the mode goes with it to its final name
+            return TemporaryFile(std::move(file), temporary, finalPath);
+        }
+        if (errno != EEXIST) {
+            reportRefusedAccess("write in", folder, errno);
+            return std::nullopt;
+        }
     }
     return std::nullopt;
 }

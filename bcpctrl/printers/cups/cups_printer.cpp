@@ -80,15 +80,24 @@ std::optional<Refusal> CupsPrinter::submitOldest(Connection& connection) {
     const LabelBatch& batch = *held_.front().labels;
     const Submission submission =
         submitJob(connection, queue_.address, batch.ticket(labelsSent_ + 1), batch);
-    if (submission.refusal) return submission.refusal;
+    if (submission.refusal) {
+        // Labels cupsd may print after all are not sent again: once or not at all, never twice.
+        if (submission.mayPrint) handedOverOldest();
+        return submission.refusal;
+    }
     const int pagesPerLabel = queue_.kind == DocumentKind::CupsRaster ? 1 : batch.copies();
     {
         const std::lock_guard shared(shared_);
         jobs_.push_back({submission.jobId, batch.labels(), pagesPerLabel, 0, false});
     }
-    labelsSent_ += batch.labels();
-    held_.pop_front();
+    handedOverOldest();
     return std::nullopt;
+}
+
+// The oldest batch is cupsd's now, or may be.
+void CupsPrinter::handedOverOldest() {
+    labelsSent_ += held_.front().labels->labels();
+    held_.pop_front();
 }
 
 // cupsd turns a job away when its MaxJobs limits are reached; while jobs of ours are in the

@@ -69,6 +69,7 @@ private:
     bool due(Clock::time_point now) const;
     std::optional<Refusal> sendDue(Connection& connection);
     std::optional<Refusal> submitOldest(Connection& connection);
+    void handedOverOldest();
     std::optional<Refusal> sendOrHold(Connection& connection);
     std::optional<Refusal> sendAtClose();
     IssueAnswer answerAfterHandOver();

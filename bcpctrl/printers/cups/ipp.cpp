@@ -68,15 +68,23 @@ IppMessage jobRequest(ipp_op_t operation, const QueueAddress& queue, const JobTi
     return request;
 }
 
-std::optional<Refusal> sendDocument(Connection& connection, const QueueAddress& queue, int jobId,
-                                    const std::string& format, const JobDocuments& documents, std::size_t index) {
+// Why a document did not go, and whether cupsd may hold it whole all the same: it went to
+// the end and no answer came back.
+struct DocumentRefusal {
+    Refusal refusal;
+    bool mayBeHeld = false;
+};
+
+std::optional<DocumentRefusal> sendDocument(Connection& connection, const QueueAddress& queue, int jobId,
+                                            const std::string& format, const JobDocuments& documents,
+                                            std::size_t index) {
     http_t* http = connection.http();
-    if (http == nullptr) return Refusal{};
+    if (http == nullptr) return DocumentRefusal{};
     const int lastDocument = index + 1 == documents.documentCount() ? 1 : 0;
     if (cupsStartDocument(http, queue.name.c_str(), jobId, "label", format.c_str(), lastDocument) !=
         HTTP_STATUS_CONTINUE) {
         connection.drop();
-        return refusalFor(cupsLastError());
+        return DocumentRefusal{refusalFor(cupsLastError())};
     }
     bool cupsdTookAll = true;
     const bool sent = documents.readDocument(index, [http, &cupsdTookAll](std::string_view piece) {
@@ -86,20 +94,28 @@ std::optional<Refusal> sendDocument(Connection& connection, const QueueAddress& 
     if (!sent) {
         connection.drop();  // a document cut short cannot be finished on this connection
         // A document that cannot be read back (its temporary file) is our failure, not cupsd's.
-        return cupsdTookAll ? Refusal{ErrorNumber::WriteFailed, false} : Refusal{};
+        return DocumentRefusal{cupsdTookAll ? Refusal{ErrorNumber::WriteFailed, false} : Refusal{}};
     }
-    const ipp_status_t status = cupsFinishDocument(http, queue.name.c_str());
+    // A document is in only when cupsd says so. (cupsFinishDocument answers the status of the
+    // request before when no answer comes at all, as when the link breaks after the document.)
+    const IppMessage answer(cupsGetResponse(http, queue.resource.c_str()));
+    if (!answer) {
+        connection.drop();
+        return DocumentRefusal{Refusal{}, true};
+    }
+    const ipp_status_t status = ippGetStatusCode(answer.get());
     if (status > IPP_STATUS_OK_EVENTS_COMPLETE) {
         if (!reached(status)) connection.drop();
-        return refusalFor(status);
+        return DocumentRefusal{refusalFor(status)};
     }
     return std::nullopt;
 }
 
-void cancelJob(Connection& connection, const QueueAddress& queue, int jobId) {
+// True once cupsd has cancelled the job.
+bool cancelJob(Connection& connection, const QueueAddress& queue, int jobId) {
     IppMessage request = newRequest(IPP_OP_CANCEL_JOB, queue);
     ippAddInteger(request.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", jobId);
-    exchange(connection, std::move(request), queue.resource);
+    return !exchange(connection, std::move(request), queue.resource).refusal;
 }
 
 }  // namespace
@@ -230,9 +246,10 @@ Submission submitJob(Connection& connection, const QueueAddress& queue, const Jo
     const int jobId = integerAttribute(created.response.get(), "job-id", 0);
     if (jobId == 0) return {0, Refusal{ErrorNumber::WriteFailed, false}};
     for (std::size_t index = 0; index < documents.documentCount(); ++index) {
-        if (auto refusal = sendDocument(connection, queue, jobId, ticket.documentFormat, documents, index)) {
-            cancelJob(connection, queue, jobId);
-            return {0, refusal};
+        if (const auto failed = sendDocument(connection, queue, jobId, ticket.documentFormat, documents, index)) {
+            const bool cancelled = cancelJob(connection, queue, jobId);
+            const bool holdsDocuments = index > 0 || failed->mayBeHeld;
+            return {0, failed->refusal, holdsDocuments && !cancelled};
         }
     }
     return {jobId, std::nullopt};

@@ -124,9 +124,14 @@ public:
 
 // Creates the job and sends its documents; the job id, or why it could not be made. A job
 // whose documents do not all arrive is cancelled, so that it does not wait in the queue.
+// When cupsd cannot be told to (it has gone), a job that may hold whole documents (those
+// before, or this one when it went to the end and its answer never came) prints them
+// once cupsd stops waiting for the rest (its MultipleOperationTimeout): `mayPrint`, and
+// sending its labels again could print them twice.
 struct Submission {
     int jobId = 0;
     std::optional<Refusal> refusal;
+    bool mayPrint = false;
 };
 Submission submitJob(Connection& connection, const QueueAddress& queue, const JobTicket& ticket,
                      const JobDocuments& documents);

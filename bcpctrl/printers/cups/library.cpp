@@ -69,8 +69,7 @@ CUPS_FUNCTION(http_status_t, cupsStartDocument,
               (http, name, job_id, docname, format, last_document), HTTP_STATUS_ERROR)
 CUPS_FUNCTION(http_status_t, cupsWriteRequestData, (http_t* http, const char* buffer, size_t length),
               (http, buffer, length), HTTP_STATUS_ERROR)
-CUPS_FUNCTION(ipp_status_t, cupsFinishDocument, (http_t* http, const char* name), (http, name),
-              IPP_STATUS_ERROR_INTERNAL)
+CUPS_FUNCTION(ipp_t*, cupsGetResponse, (http_t* http, const char* resource), (http, resource), nullptr)
 CUPS_FUNCTION(int, cupsTempFd, (char* filename, int len), (filename, len), -1)
 
 // Job options.
@@ -102,6 +101,7 @@ CUPS_FUNCTION(const char*, ippGetName, (ipp_attribute_t* attr), (attr), nullptr)
 CUPS_FUNCTION(ipp_tag_t, ippGetGroupTag, (ipp_attribute_t* attr), (attr), IPP_TAG_ZERO)
 CUPS_FUNCTION(int, ippGetCount, (ipp_attribute_t* attr), (attr), 0)
 CUPS_FUNCTION(int, ippGetBoolean, (ipp_attribute_t* attr, int element), (attr, element), 0)
+CUPS_FUNCTION(ipp_status_t, ippGetStatusCode, (ipp_t* ipp), (ipp), IPP_STATUS_ERROR_INTERNAL)
 CUPS_FUNCTION(int, ippGetInteger, (ipp_attribute_t* attr, int element), (attr, element), 0)
 CUPS_FUNCTION(int, ippGetRange, (ipp_attribute_t* attr, int element, int* upper), (attr, element, upper), 0)
 CUPS_FUNCTION(int, ippGetResolution, (ipp_attribute_t* attr, int element, int* yres, ipp_res_t* units),

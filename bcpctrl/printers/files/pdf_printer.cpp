@@ -8,6 +8,7 @@
 
 #include "core/io/file_claim.h"
 #include "core/io/output_file.h"
+#include "core/io/shared_folders.h"
 #include "core/io/temporary_file.h"
 #include "printers/files/file_kinds.h"
 #include "render/pdf.h"
@@ -116,9 +117,7 @@ PortOpening PdfEntry::open(const PortContext& port) const {
     if (!file) {
         return {resultCodeOf(ErrorNumber::PortCannotBeOpened), nullptr};
     }
-    std::error_code ignored;  // a folder that cannot be made fails the output below
-    fs::create_directories(file->parent_path(), ignored);
-    auto pdf = PdfOutput::open(*file);
+    auto pdf = io::makeFolders(file->parent_path()) ? PdfOutput::open(*file) : std::nullopt;
     if (!pdf) {
         return {resultCodeOf(ErrorNumber::PortCannotBeOpened), nullptr};
     }

@@ -2,10 +2,13 @@
 #include "printers/files/picture_folder.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <string>
 #include <system_error>
 
+#include "core/io/access_refusal.h"
+#include "core/io/shared_folders.h"
 #include "core/io/temporary_file.h"
 
 namespace bcpctrl::printers::files {
@@ -40,13 +43,16 @@ int highestJobNumber(const fs::path& folder) {
 }  // namespace
 
 std::optional<PictureFolder> PictureFolder::claimNextJob(const fs::path& folder) {
-    std::error_code error;
-    fs::create_directories(folder, error);
-    if (!fs::is_directory(folder, error)) return std::nullopt;
+    if (!io::makeFolders(folder)) return std::nullopt;
     for (int job = highestJobNumber(folder) + 1, attempt = 0; attempt < kNameAttempts; ++job, ++attempt) {
         const fs::path jobFolder = folder / numbered(kJobPrefix, job, 4, "");
-        if (fs::create_directory(jobFolder, error)) return PictureFolder(jobFolder);
-        if (error) return std::nullopt;  // claimed by another program at the same moment: try the next
+        const int error = io::makeFolder(jobFolder);
+        if (error == 0) return PictureFolder(jobFolder);
+        // A folder claimed by another program at the same moment: try the next.
+        if (error != EEXIST || !fs::is_directory(jobFolder)) {
+            io::reportRefusedAccess("make", jobFolder, error);
+            return std::nullopt;
+        }
     }
     return std::nullopt;
 }

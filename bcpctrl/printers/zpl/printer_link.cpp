@@ -17,6 +17,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "core/io/access_refusal.h"
 #include "render/free_with.h"
 
 namespace bcpctrl::printers::zpl {
@@ -136,7 +137,11 @@ io::UniqueFd connectTo(const addrinfo& address, Clock::time_point deadline) {
 std::optional<PrinterLink> PrinterLink::openSerial(const std::filesystem::path& device, const SerialPort& setting,
                                                    FlowControl flow) {
     io::UniqueFd fd(::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    if (!fd || !::isatty(fd.get())) {
+    if (!fd) {
+        io::reportRefusedAccess("open", device, errno);
+        return std::nullopt;
+    }
+    if (!::isatty(fd.get())) {
         return std::nullopt;
     }
     // flock keeps out every program that asks for it, root included; TIOCEXCL keeps out

@@ -115,11 +115,15 @@ TEST(PrinterList, EveryKindThatDrawsSaysSo) {
     }
 }
 
-TEST(PrinterList, RelativeOutputsFollowTheListOrTheOutputDirectory) {
+// The installed control folder is configuration: what it names relatively is spooled.
+TEST(PrinterList, RelativeOutputsFollowTheOutputDirectoryTheOwnSystemFolderOrTheSpool) {
     const auto port = [](EnvironmentLookup environment) {
-        return PortContext{DriverPort{"P"}, "/sys", std::move(environment), {}};
+        return PortContext{DriverPort{"P"}, std::move(environment), {}};
     };
-    EXPECT_EQ(port(fakeEnvironment({})).outputPath("out/a.jsonl"), "/sys/out/a.jsonl");
+    EXPECT_EQ(port(fakeEnvironment({})).outputPath("out/a.jsonl"), "/var/spool/bcpctrl/out/a.jsonl");
+    EXPECT_EQ(port(fakeEnvironment({{"BCPCTRL_SYSTEM_DIR", "/sys"}})).outputPath("out/a.jsonl"), "/sys/out/a.jsonl");
+    EXPECT_EQ(port(fakeEnvironment({{"BCPCTRL_SYSTEM_DIR", "/sys"}, {"BCPCTRL_OUTPUT_DIR", "/tmp/o"}})).outputPath("a"),
+              "/tmp/o/a");
     EXPECT_EQ(port(fakeEnvironment({{"BCPCTRL_OUTPUT_DIR", "/tmp/o"}})).outputPath("out/a.jsonl"), "/tmp/o/out/a.jsonl");
     EXPECT_EQ(port(fakeEnvironment({{"BCPCTRL_OUTPUT_DIR", "/tmp/o"}})).outputPath("/var/b.jsonl"), "/var/b.jsonl");
     EXPECT_EQ(port(fakeEnvironment({{"BCPCTRL_DRIVES", "D=/mnt/d"}})).outputPath("D:\\out\\c.jsonl"), "/mnt/d/out/c.jsonl");

@@ -55,12 +55,6 @@ std::string passThroughPpd(const std::string& format) {
 )PPD";
 }
 
-void addPassThroughQueue(testing_support::PrivateCupsd& cupsd, const std::string& name, const std::string& format) {
-    const auto ppd = cupsd.folder() / (name + ".ppd");
-    std::ofstream(ppd) << passThroughPpd(format);
-    cupsd.addQueue(name, ppd.string());
-}
-
 // The sample driver's PPD as cupsd made it for `from`, with another default resolution, as
 // `lpadmin -o Resolution=300dpi` leaves it.
 void addZebraQueueAt(testing_support::PrivateCupsd& cupsd, const std::string& from, const std::string& name,
@@ -88,6 +82,12 @@ std::unique_ptr<testing_support::PrivateCupsd> startWithQueues() {
 }
 
 }  // namespace
+
+void addPassThroughQueue(testing_support::PrivateCupsd& cupsd, const std::string& name, const std::string& format) {
+    const auto ppd = cupsd.folder() / (name + ".ppd");
+    std::ofstream(ppd) << passThroughPpd(format);
+    cupsd.addQueue(name, ppd.string());
+}
 
 testing_support::PrivateCupsd& sharedCupsd() {
     static const std::unique_ptr<testing_support::PrivateCupsd> cupsd = startWithQueues();

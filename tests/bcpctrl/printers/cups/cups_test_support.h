@@ -25,4 +25,7 @@ inline constexpr int kMaxJobs = 4;
 // Started on first use, stopped when the program ends.
 testing_support::PrivateCupsd& sharedCupsd();
 
+// A queue whose one filter passes documents of `format` on as they are.
+void addPassThroughQueue(testing_support::PrivateCupsd& cupsd, const std::string& name, const std::string& format);
+
 }  // namespace cups_testing
