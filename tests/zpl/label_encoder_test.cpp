@@ -510,11 +510,77 @@ TEST(ZplLabels, WithAJapaneseFontTextGoesInThePrintersFontsWhereTheRendererDraws
     }
 }
 
-// Every label of every sample job at both resolutions, sent as the control sends it (the
-// renderer's glyphs as bitmap fonts of the printer; at 203 dpi also as pictures, for a
-// printer with little memory), prints as the renderer's picture dot for dot; only QR codes,
-// which the emulator does not draw, are looked at apart (their data, place and module). Every
-// linear barcode reads, and the end of the job leaves nothing stored in the printer.
+// A job on the emulator: every label sent as the control sends it and printed, compared dot
+// for dot with the renderer's picture; only QR codes, which the emulator does not draw, are
+// looked at apart (their data, place and module). Every linear barcode reads, and the end of
+// the job leaves nothing stored in the printer. Gives what the last label was sent as.
+std::string printJobAndCompare(const testing_support::SampleJob& job, const EncoderSettings& settings, int passes) {
+    const LabelFormat format = testing_support::sampleFormat(job);
+    auto renderer = std::move(render::LabelRenderer::create(format, render::Fonts::loadWhenNeeded()).value());
+    const auto encoder = makeLabelEncoder(settings);
+    std::vector<zplsim::Label> printed;
+    std::vector<std::string> rejected;
+    zplsim::Decoder decoder(zplsim::DecoderEvents{[&](zplsim::Label label) { if (label.prints()) printed.push_back(std::move(label)); },
+                                                   nullptr, nullptr, nullptr,
+                                                   [&](const std::string& error) { rejected.push_back(error); }, nullptr});
+    const auto values = testing_support::sampleLabels(job, format);
+    std::string sent;
+    for (std::size_t number = 0; number < values.size() * static_cast<std::size_t>(passes); ++number) {
+        SCOPED_TRACE(::testing::Message() << "label " << number + 1);
+        const auto content = renderer.content(values[number % values.size()]).value();
+        sent = encoder->encodeIssue({renderer, content, 1, false});
+        decoder.feed(sent);
+        EXPECT_EQ(printed.size(), number + 1);
+        if (printed.size() != number + 1 || !rejected.empty()) {
+            ADD_FAILURE() << (rejected.empty() ? "" : rejected.front());
+            return sent;
+        }
+        const zplsim::Label& label = printed.back();
+        const render::LabelLayout layout = renderer.layOut(content, settings.dotsPerInch);
+        const render::Raster drawn = renderer.paint(layout);
+        const render::Raster picture = printedPicture(label);
+        EXPECT_EQ(picture.widthDots, drawn.widthDots);
+        EXPECT_EQ(picture.heightDots, drawn.heightDots);
+        std::vector<render::DotRect> qrCodes;
+        for (const render::BarcodeElement& element : layout.barcodes) {
+            if (!element.symbol) continue;
+            const render::DotRect bars = element.placement.toLabel(element.symbolRect);
+            if (!element.symbol->isMatrix()) {
+                const auto scanned = testing_support::scan(paintedPart(picture, element.placement.box));
+                EXPECT_EQ(scanned.size(), 1u) << "field " << element.fieldNumber;
+                if (!scanned.empty()) {
+                    EXPECT_EQ(scanned[0].data, scannedForm(*element.symbol));
+                }
+                continue;
+            }
+            qrCodes.push_back(bars);
+            const auto qr = std::find_if(label.fields.begin(), label.fields.end(),
+                                         [](const zplsim::Field& field) { return field.command == "BQ"; });
+            EXPECT_NE(qr, label.fields.end());
+            if (qr == label.fields.end()) continue;
+            EXPECT_EQ(zplsim::readQrData(qr->data).text, element.symbol->data);
+            EXPECT_EQ(qr->bar.moduleWidthDots, element.moduleDots);
+            EXPECT_NEAR(qr->xDots, bars.xDots, 2);
+        }
+        EXPECT_EQ(zplsim::labelPicture(label).undrawn.size(), qrCodes.size());
+        int differing = 0;
+        for (int y = 0; y < std::min(drawn.heightDots, picture.heightDots); ++y) {
+            for (int x = 0; x < std::min(drawn.widthDots, picture.widthDots); ++x) {
+                const bool inQrCode = std::any_of(qrCodes.begin(), qrCodes.end(),
+                                                  [&](const render::DotRect& rect) { return contains(rect, x, y); });
+                if (!inQrCode && picture.isBlack(x, y) != drawn.isBlack(x, y)) ++differing;
+            }
+        }
+        EXPECT_EQ(differing, 0) << "dots that differ from the renderer's picture";
+    }
+    decoder.feed(encoder->endOfJob());
+    EXPECT_TRUE(decoder.storedGraphics().empty() && decoder.storedFonts().empty() && decoder.storedFormats().empty())
+        << "the job's end frees the printer's memory";
+    return sent;
+}
+
+// Every label of every sample job at both resolutions, with the renderer's glyphs as bitmap
+// fonts of the printer and (at 203 dpi) as pictures, for a printer with little memory.
 TEST(ZplLabels, EverySampleLabelPrintsTheRenderersPictureDotForDot) {
     struct Row {
         int dotsPerInch;
@@ -523,62 +589,19 @@ TEST(ZplLabels, EverySampleLabelPrintsTheRenderersPictureDotForDot) {
     for (const Row& row : {Row{203, true}, Row{300, true}, Row{203, false}}) {
         for (const testing_support::SampleJob& job : testing_support::sampleJobs()) {
             SCOPED_TRACE(::testing::Message() << job.format << " at " << row.dotsPerInch << (row.glyphFonts ? "" : " as pictures"));
-            const LabelFormat format = testing_support::sampleFormat(job);
-            auto renderer = std::move(render::LabelRenderer::create(format, render::Fonts::loadWhenNeeded()).value());
-            const auto encoder = makeLabelEncoder({row.dotsPerInch, GraphicCompression::Z64, false, "", row.glyphFonts});
-            std::vector<zplsim::Label> printed;
-            std::vector<std::string> rejected;
-            zplsim::Decoder decoder(zplsim::DecoderEvents{[&](zplsim::Label label) { if (label.prints()) printed.push_back(std::move(label)); },
-                                                           nullptr, nullptr, nullptr,
-                                                           [&](const std::string& error) { rejected.push_back(error); }, nullptr});
-            const auto values = testing_support::sampleLabels(job, format);
-            for (std::size_t number = 0; number < values.size(); ++number) {
-                SCOPED_TRACE(::testing::Message() << "label " << number + 1);
-                const auto content = renderer.content(values[number]).value();
-                decoder.feed(encoder->encodeIssue({renderer, content, 1, false}));
-                ASSERT_EQ(printed.size(), number + 1);
-                ASSERT_TRUE(rejected.empty()) << rejected.front();
-                const zplsim::Label& label = printed.back();
-                const render::LabelLayout layout = renderer.layOut(content, row.dotsPerInch);
-                const render::Raster drawn = renderer.paint(layout);
-                const render::Raster picture = printedPicture(label);
-                ASSERT_EQ(picture.widthDots, drawn.widthDots);
-                ASSERT_EQ(picture.heightDots, drawn.heightDots);
-                std::vector<render::DotRect> qrCodes;
-                for (const render::BarcodeElement& element : layout.barcodes) {
-                    if (!element.symbol) continue;
-                    const render::DotRect bars = element.placement.toLabel(element.symbolRect);
-                    if (!element.symbol->isMatrix()) {
-                        const auto scanned = testing_support::scan(paintedPart(picture, element.placement.box));
-                        ASSERT_EQ(scanned.size(), 1u) << "field " << element.fieldNumber;
-                        EXPECT_EQ(scanned[0].data, scannedForm(*element.symbol));
-                        continue;
-                    }
-                    qrCodes.push_back(bars);
-                    const auto qr = std::find_if(label.fields.begin(), label.fields.end(),
-                                                 [](const zplsim::Field& field) { return field.command == "BQ"; });
-                    ASSERT_NE(qr, label.fields.end());
-                    EXPECT_EQ(zplsim::readQrData(qr->data).text, element.symbol->data);
-                    EXPECT_EQ(qr->bar.moduleWidthDots, element.moduleDots);
-                    EXPECT_NEAR(qr->xDots, bars.xDots, 2);
-                }
-                const auto undrawn = zplsim::labelPicture(label).undrawn;
-                EXPECT_EQ(undrawn.size(), qrCodes.size()) << undrawn.front();
-                int differing = 0;
-                for (int y = 0; y < drawn.heightDots; ++y) {
-                    for (int x = 0; x < drawn.widthDots; ++x) {
-                        const bool inQrCode = std::any_of(qrCodes.begin(), qrCodes.end(),
-                                                          [&](const render::DotRect& rect) { return contains(rect, x, y); });
-                        if (!inQrCode && picture.isBlack(x, y) != drawn.isBlack(x, y)) ++differing;
-                    }
-                }
-                EXPECT_EQ(differing, 0) << "dots that differ from the renderer's picture";
-            }
-            decoder.feed(encoder->endOfJob());
-            EXPECT_TRUE(decoder.storedGraphics().empty() && decoder.storedFonts().empty() && decoder.storedFormats().empty())
-                << "the job's end frees the printer's memory";
+            printJobAndCompare(job, {row.dotsPerInch, GraphicCompression::Z64, false, "", row.glyphFonts}, 1);
         }
     }
+}
+
+// A long job of the same records: the fonts of each face are gathered from their fragments
+// and lines become data of the stored format (^FN), still dot for dot; the last label
+// downloads nothing and recalls the stored format.
+TEST(ZplLabels, ALongJobGathersItsFontsAndSendsLinesAsDataOfTheStoredFormat) {
+    const std::string last =
+        printJobAndCompare(testing_support::sampleJobs()[4], {203, GraphicCompression::Z64, false, "", true}, 15);
+    EXPECT_TRUE(last.starts_with("^XA^XF")) << last.substr(0, 80);
+    EXPECT_NE(last.find("^FN1000^FD"), std::string::npos) << last;
 }
 
 }  // namespace

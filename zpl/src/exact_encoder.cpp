@@ -19,13 +19,18 @@ using render::DotRect;
 // Fonts take at most this much of the printer's memory (a bit a dot); beyond it, lines with
 // glyphs the printer lacks go as pictures.
 constexpr std::size_t kMostFontBytes = 256 * 1024;
-// Stored formats a job keeps at most (one per set of barcode places and fixed part); beyond
-// them a label carries its fixed part itself.
+// Stored formats a job keeps at most (one per fixed part, set of barcode places and line
+// places); beyond them a new one takes the name of the one used longest ago.
 constexpr std::size_t kMostStoredFormats = 16;
+// Places of text lines in a stored format: at most this many a format, numbered from here
+// (^FN takes 0 to 9999; barcodes take the numbers below).
+constexpr std::size_t kMostLinePlaces = 200;
+constexpr int kFirstLinePlace = 1000;
 
 // One label as it is being encoded.
 struct Draft {
     std::string downloads;  // before the format
+    std::string fixed;      // the settings and the fixed layer: which format this is
     std::string stored;     // what every such label shows: the stored format's commands
     std::string fields;     // this label's own fields
     std::vector<GlyphFonts::Line> lines;  // typeset; written once the label's fonts are downloaded
@@ -69,10 +74,11 @@ public:
     std::string encodeIssue(const IssueToEncode& issue) override {
         const render::LabelLayout layout = issue.renderer.layOut(issue.content, settings_.dotsPerInch);
         Draft draft;
-        draft.stored = formatSettings(layout.widthDots, layout.heightDots);
+        draft.fixed = formatSettings(layout.widthDots, layout.heightDots);
         if (const auto fixed = inked(issue.renderer.paint(layout, {render::Layer::Fixed}))) {
-            draft.stored += store_.place(fixed->raster, {fixed->xDots, fixed->yDots, false}, draft.downloads);
+            draft.fixed += store_.place(fixed->raster, {fixed->xDots, fixed->yDots, false}, draft.downloads);
         }
+        draft.stored = draft.fixed;
         for (const render::BarcodeElement& element : layout.barcodes) {
             if (element.atDefault || !element.symbol) continue;  // in the fixed part, or empty
             if (!nativeBarcode(element, draft)) fieldPicture(issue.renderer, layout, element.fieldNumber, draft);
@@ -82,8 +88,8 @@ public:
             if (!textLines(element.placement, element.block, draft)) fieldPicture(issue.renderer, layout, element.fieldNumber, draft);
         }
         draft.downloads += fonts_.takeDownloads();
-        for (const GlyphFonts::Line& line : draft.lines) draft.fields += fonts_.fields(line);
-        const std::string fixedPart = recallOrCarry(draft.stored, draft.downloads);
+        writeLines(draft);
+        const std::string fixedPart = recall(draft.stored, draft.downloads);
         return draft.downloads + "^XA" + fixedPart + draft.fields +
                formatEnd(issue.copies, issue.cut, settings_.printerHasCutter);
     }
@@ -158,23 +164,57 @@ private:
                                               draft.downloads);
     }
 
+    // A line that is one field in a lasting font has a place in the stored format, where the
+    // label only gives its data (^FN); the others are written out. The stored format keeps the
+    // places of its format's lines once made, used or not on a label (an empty one prints
+    // nothing), so that it stays the same from label to label.
+    void writeLines(Draft& draft) {
+        std::map<std::string, int>& places = linePlaces_[draft.fixed];
+        for (const GlyphFonts::Line& line : draft.lines) {
+            const auto lasting = fonts_.lastingField(line);
+            if (lasting && (places.contains(lasting->placeAndFont) || places.size() < kMostLinePlaces)) {
+                const auto [place, added] = places.try_emplace(lasting->placeAndFont, kFirstLinePlace + nextLinePlace_);
+                if (added) ++nextLinePlace_;
+                draft.fields += "^FN" + std::to_string(place->second) + "^FD" + lasting->data + "^FS";
+            } else {
+                draft.fields += fonts_.fields(line);
+            }
+        }
+        for (const auto& [placeAndFont, number] : places) draft.stored += placeAndFont + "^FN" + std::to_string(number) + "^FS";
+    }
+
     // The fixed part stored as a format the first time (^DF) and recalled (^XF) from then on.
-    std::string recallOrCarry(const std::string& stored, std::string& downloads) {
+    std::string recall(const std::string& stored, std::string& downloads) {
+        ++labels_;
         auto found = formats_.find(stored);
         if (found == formats_.end()) {
-            if (formats_.size() >= kMostStoredFormats) return stored;
-            const std::string name = prefix_ + base36(formats_.size() + 1) + ".ZPL";
+            std::string name = prefix_ + base36(formats_.size() + 1) + ".ZPL";
+            if (formats_.size() >= kMostStoredFormats) {
+                const auto oldest = std::min_element(formats_.begin(), formats_.end(), [](const auto& a, const auto& b) {
+                    return a.second.lastUsed < b.second.lastUsed;
+                });
+                name = oldest->second.name;  // ^DF of the same name takes its place
+                formats_.erase(oldest);
+            }
             downloads += "^XA^DFR:" + name + "^FS" + stored + "^XZ";
-            found = formats_.emplace(stored, name).first;
+            found = formats_.emplace(stored, StoredFormat{name, 0}).first;
         }
-        return "^XFR:" + found->second + "^FS";
+        found->second.lastUsed = labels_;
+        return "^XFR:" + found->second.name + "^FS";
     }
 
     EncoderSettings settings_;
     std::string prefix_;
     GraphicStore store_;
     GlyphFonts fonts_;
-    std::map<std::string, std::string> formats_;  // stored formats' names by their commands
+    struct StoredFormat {
+        std::string name;
+        long lastUsed = 0;  // the label that recalled it last
+    };
+    std::map<std::string, StoredFormat> formats_;  // by their commands
+    long labels_ = 0;
+    std::map<std::string, std::map<std::string, int>> linePlaces_;  // by fixed part: ^FN numbers by place and font
+    int nextLinePlace_ = 0;
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <set>
 
 #include "label_parts.h"
 
@@ -21,6 +22,9 @@ constexpr std::array<char, GlyphFonts::kGlyphsPerFont> kCodes = [] {
 }();
 
 constexpr std::size_t kLongestCopyright = 12;
+// About what a field costs beside its glyphs: ^FT, ^A@ with the font's size and name, ^FD, ^FS.
+constexpr std::size_t kFieldBytes = 24;
+constexpr std::size_t kGlyphHeaderBytes = 16;  // "#41.37.30.0.2.34." before a glyph's data
 
 std::string glyphKey(const render::GlyphImage& glyph) {
     return glyph.face + "|" + std::to_string(glyph.glyph) + "|" + std::to_string(glyph.advanceDots);
@@ -55,6 +59,7 @@ std::string familyOf(const std::string& face) {
 struct GlyphFonts::Font {
     std::string name;  // "AB1.FNT", on R:
     std::string face;
+    bool lasting = false;  // gathered from the face's fragments: its glyphs stay in it
     std::vector<std::shared_ptr<const render::GlyphImage>> glyphs;  // glyph i has code kCodes[i]
     int baselineDots = 0;  // from the top of the cell, fixed when the font is downloaded
     int cellHeightDots = 1;
@@ -73,23 +78,49 @@ std::size_t GlyphFonts::missing(const std::vector<render::PlacedGlyph>& glyphs) 
     }));
 }
 
-GlyphFonts::GlyphPlace GlyphFonts::place(const render::GlyphImage& glyph) {
+std::size_t GlyphFonts::newFont(const std::string& face, bool lasting) {
+    auto font = std::make_unique<Font>();
+    font->name = namePrefix_ + base36(fonts_.size() + 1) + ".FNT";
+    font->face = face;
+    font->lasting = lasting;
+    fonts_.push_back(std::move(font));
+    return fonts_.size() - 1;
+}
+
+GlyphFonts::GlyphPlace& GlyphFonts::place(const render::GlyphImage& glyph) {
     const std::string key = glyphKey(glyph);
     if (const auto known = places_.find(key); known != places_.end()) return known->second;
     auto open = openFonts_.find(glyph.face);
     if (open == openFonts_.end() || fonts_[open->second]->glyphs.size() == kGlyphsPerFont) {
-        auto font = std::make_unique<Font>();
-        font->name = namePrefix_ + base36(fonts_.size() + 1) + ".FNT";
-        font->face = glyph.face;
-        fonts_.push_back(std::move(font));
-        open = openFonts_.insert_or_assign(glyph.face, fonts_.size() - 1).first;
+        open = openFonts_.insert_or_assign(glyph.face, newFont(glyph.face, false)).first;
     }
     Font& font = *fonts_[open->second];
     // The glyph is kept by its picture's owner, the layout, and here.
-    font.glyphs.push_back(std::make_shared<const render::GlyphImage>(glyph));
-    const GlyphPlace placed{open->second, kCodes[font.glyphs.size() - 1]};
-    places_.emplace(key, placed);
-    return placed;
+    const auto image = std::make_shared<const render::GlyphImage>(glyph);
+    font.glyphs.push_back(image);
+    images_.emplace(key, image);
+    Face& face = faces_[glyph.face];
+    face.glyphs.push_back(key);
+    face.priceBytes += kGlyphHeaderBytes + graphicData(bitmapOf(glyph), compression_).size();
+    return places_.emplace(key, GlyphPlace{open->second, kCodes[font.glyphs.size() - 1], 0}).first->second;
+}
+
+// The face's glyphs in new fonts, the most used first, and found there from now on. The old
+// fonts stay in the printer for the labels already sent.
+void GlyphFonts::gather(const std::string& faceName) {
+    Face& face = faces_[faceName];
+    std::vector<std::string> keys = face.glyphs;
+    std::stable_sort(keys.begin(), keys.end(),
+                     [&](const std::string& a, const std::string& b) { return places_[a].uses > places_[b].uses; });
+    std::size_t font = 0;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (i % kGlyphsPerFont == 0) font = newFont(faceName, true);
+        fonts_[font]->glyphs.push_back(images_[keys[i]]);
+        GlyphPlace& placed = places_[keys[i]];
+        placed.font = font;
+        placed.code = kCodes[i % kGlyphsPerFont];
+    }
+    face.wasteBytes = 0;
 }
 
 std::optional<GlyphFonts::Line> GlyphFonts::typeset(const std::vector<render::PlacedGlyph>& glyphs, int xDots, int yDots) {
@@ -102,10 +133,14 @@ std::optional<GlyphFonts::Line> GlyphFonts::typeset(const std::vector<render::Pl
     Line line;
     const render::PlacedGlyph* before = nullptr;
     for (const render::PlacedGlyph& glyph : glyphs) {
-        const GlyphPlace placed = place(*glyph.image);
+        GlyphPlace& placed = place(*glyph.image);
+        ++placed.uses;
         const bool goesOn = before != nullptr && glyph.baselineDots == before->baselineDots &&
                             glyph.xDots == before->xDots + before->image->advanceDots;
         if (!goesOn || placed.font != line.runs.back().font) {
+            if (goesOn && fonts_[line.runs.back().font]->face == glyph.image->face) {
+                faces_[glyph.image->face].wasteBytes += kFieldBytes;
+            }
             line.runs.push_back({placed.font, "", glyph.xDots + xDots, glyph.baselineDots + yDots, goesOn});
         }
         line.runs.back().codes += placed.code;
@@ -115,6 +150,12 @@ std::optional<GlyphFonts::Line> GlyphFonts::typeset(const std::vector<render::Pl
 }
 
 std::string GlyphFonts::takeDownloads() {
+    for (const auto& [name, face] : faces_) {
+        std::set<std::size_t> fonts;
+        for (const std::string& key : face.glyphs) fonts.insert(places_.at(key).font);
+        const bool fragmented = fonts.size() > (face.glyphs.size() + kGlyphsPerFont - 1) / kGlyphsPerFont;
+        if (fragmented && face.wasteBytes >= face.priceBytes) gather(name);
+    }
     std::string downloads;
     for (; downloadedFonts_ < fonts_.size(); ++downloadedFonts_) {
         Font& font = *fonts_[downloadedFonts_];
@@ -156,6 +197,14 @@ std::string GlyphFonts::fields(const Line& line) const {
         text += "^A@N," + std::to_string(font.cellHeightDots) + ",," + font.name + "^FD" + run.codes + "^FS";
     }
     return text;
+}
+
+std::optional<GlyphFonts::LastingField> GlyphFonts::lastingField(const Line& line) const {
+    if (line.runs.size() != 1 || !fonts_[line.runs.front().font]->lasting) return std::nullopt;
+    const Line::Run& run = line.runs.front();
+    return LastingField{"^FT" + std::to_string(run.penXDots) + "," + std::to_string(run.baselineDots) + "^A@N,,," +
+                            fonts_[run.font]->name,
+                        run.codes};
 }
 
 std::string GlyphFonts::deleteAll() const {

@@ -6,7 +6,10 @@
 // A font holds glyphs of one face (font, size and condensing) first shown on one label: a
 // printer takes a bitmap font whole, so a font cannot grow, and the glyphs a later label
 // brings make a font of their own. A line whose glyphs lie in several fonts is typeset as
-// several fields, each going on where the one before ended (^FT without a position).
+// several fields, each going on where the one before ended (^FT without a position). Once
+// those extra fields have cost a face as much as downloading its glyphs again would, the
+// face's glyphs go again as few fonts, the most used first (rent, then buy): from then on
+// its lines are mostly one field in a font that stays.
 #pragma once
 
 #include <cstddef>
@@ -53,6 +56,14 @@ public:
     // its format; from then on `fields` can write the label's lines.
     std::string takeDownloads();
     std::string fields(const Line& line) const;
+    // A line's single field as the parts a stored format holds: "^FTx,y^A@N,,,NAME.FNT"
+    // before ^FN, and the data. Nothing unless the line is one field in a font gathered from
+    // its face's fragments, which stays as long as the job.
+    struct LastingField {
+        std::string placeAndFont;
+        std::string data;
+    };
+    std::optional<LastingField> lastingField(const Line& line) const;
     // A format that deletes every font this job downloaded (empty when none).
     std::string deleteAll() const;
 
@@ -64,14 +75,24 @@ private:
     struct GlyphPlace {
         std::size_t font = 0;
         char code = 0;
+        std::size_t uses = 0;
+    };
+    struct Face {
+        std::vector<std::string> glyphs;  // by key, in the order they came
+        std::size_t priceBytes = 0;       // their downloads
+        std::size_t wasteBytes = 0;       // fields its lines took because their glyphs lay in several fonts
     };
 
-    GlyphPlace place(const render::GlyphImage& glyph);
+    GlyphPlace& place(const render::GlyphImage& glyph);
+    std::size_t newFont(const std::string& face, bool lasting);
+    void gather(const std::string& face);
 
     GraphicCompression compression_;
     std::string namePrefix_;
     std::vector<std::unique_ptr<Font>> fonts_;
     std::map<std::string, GlyphPlace> places_;       // by glyph
+    std::map<std::string, std::shared_ptr<const render::GlyphImage>> images_;  // by glyph
+    std::map<std::string, Face> faces_;
     std::map<std::string, std::size_t> openFonts_;   // this label's new font of each face
     std::size_t downloadedFonts_ = 0;                // fonts_[0, downloadedFonts_) are in the printer
     std::size_t storedBytes_ = 0;
