@@ -353,18 +353,21 @@ TEST_F(ZplPrinterTest, LabelsArriveAsDrawnWithTheirCopiesAndCut) {
         int row;
         std::string graphics;
         bool byPrinterName;  // a serial device listed under "printers", with its own line
+        std::string memoryKb;  // what the printer has (~HM); below 1 MB free, text goes as pictures
+        bool downloadFonts = true;
     };
-    const std::vector<Row> rows{{1, "z64", false}, {2, "hex", false}, {3, "z64", true}};
+    const std::vector<Row> rows{{1, "z64", false, "8192"}, {2, "hex", false, "8192"}, {3, "z64", true, "8192"},
+                                {4, "z64", false, "900"}, {5, "z64", false, "8192", false}};
     const std::vector<std::string> texts{"Lot A-7, cut", "入荷ラベル"};
     const auto format = labelformat::readLabelFormatFile(system.path() / "formats" / "LABEL.json").value();
     auto renderer = std::move(render::LabelRenderer::create(format, render::Fonts::loadWhenNeeded()).value());
     std::vector<std::vector<std::string>> drawn;
     for (const std::string& text : texts) drawn.push_back(pictureRows(renderer.paint(renderer.layOut(renderer.content({{1, text}}).value(), 300))));
-    for (const auto& [row, graphics, byPrinterName] : rows) {
+    for (const auto& [row, graphics, byPrinterName, memoryKb, downloadFonts] : rows) {
         SCOPED_TRACE(row);
-        const auto simulator = startSimulator({"--pty"}, "sim" + std::to_string(row));
+        const auto simulator = startSimulator({"--pty", "--memory", memoryKb}, "sim" + std::to_string(row));
         ASSERT_TRUE(simulator->started());
-        Json options{{"cutter", true}, {"dotsPerInch", 300}, {"graphics", graphics}};
+        Json options{{"cutter", true}, {"dotsPerInch", 300}, {"graphics", graphics}, {"downloadFonts", downloadFonts}};
         if (byPrinterName) options["serial"] = "115200,N,8,1";
         listPrinter(serialEntry(*simulator, options), byPrinterName);
         Job job(this->options(), byPrinterName ? kPrinterNameSetting : kSerialSetting);
@@ -386,6 +389,9 @@ TEST_F(ZplPrinterTest, LabelsArriveAsDrawnWithTheirCopiesAndCut) {
             EXPECT_EQ(record["printWidthDots"], 472) << "40 mm at 300 dpi";
             EXPECT_TRUE(record["errors"].empty());
             EXPECT_TRUE(record["undrawn"].empty());
+            const bool typeset = std::any_of(record["fields"].begin(), record["fields"].end(),
+                                             [](const Json& field) { return field["kind"] == "text"; });
+            EXPECT_EQ(typeset, row <= 3) << "text in fonts of the printer, or as pictures";
             EXPECT_EQ(testing_support::bitmapRows(simulator->outDirectory() / record["picture"].get<std::string>()), drawn[label])
                 << "dot for dot as the renderer draws it";
         }

@@ -12,7 +12,7 @@ namespace {
 
 // Commands that take no parameters end with their code, so a printer acts on them at
 // once (a status query or the end of a format is not left waiting for the next command).
-const std::set<std::string> kWithoutParameters{"^XA", "^XZ", "^FS", "~HS", "~JA"};
+const std::set<std::string> kWithoutParameters{"^XA", "^XZ", "^FS", "~HS", "~HM", "~JA"};
 
 // Graphic data is shortened to its length in the commands of a label record.
 constexpr std::size_t kLongestRecordedParameters = 80;
@@ -219,6 +219,8 @@ void Decoder::runControl(const std::string& code, const std::string& params) {
     if (label_) label_->commands.push_back(recorded(code, params));
     if (code == "~HS") {
         if (events_.hostStatusQuery) events_.hostStatusQuery();
+    } else if (code == "~HM") {
+        if (events_.memoryQuery) events_.memoryQuery();
     } else if (code == "~JA") {
         label_.reset();
         field_ = {};
@@ -484,6 +486,16 @@ void Decoder::storeGraphic(const std::string& params) {
     if (!decoded.bitmap) return;
     stored_[name] = *decoded.bitmap;
     if (events_.graphicStored) events_.graphicStored(name, *decoded.bitmap);
+}
+
+std::size_t Decoder::storedBytes() const {
+    std::size_t bytes = 0;
+    for (const auto& [name, bitmap] : stored_) bytes += bitmap.bits.size();
+    for (const auto& [name, font] : fonts_) {
+        for (const auto& [code, character] : font->characters) bytes += character.bitmap ? character.bitmap->bits.size() : 0;
+    }
+    for (const auto& [name, text] : storedFormats_) bytes += text.size();
+    return bytes;
 }
 
 void Decoder::storeFont(const std::string& params) {

@@ -78,6 +78,7 @@ struct DecoderEvents {
     // ^CN1 between formats: cut now, after the labels printed so far. CUPS's label filter
     // sends it after a page that asks for a cut.
     std::function<void()> cutNow;
+    std::function<void()> memoryQuery{};  // ~HM
 };
 
 class Decoder {
@@ -91,6 +92,9 @@ public:
     const std::map<std::string, Bitmap>& storedGraphics() const { return stored_; }
     const std::map<std::string, std::shared_ptr<const BitmapFont>>& storedFonts() const { return fonts_; }
     const std::map<std::string, std::string>& storedFormats() const { return storedFormats_; }
+    // What the stored graphics, fonts and formats take of the printer's memory, about: a bit
+    // a dot, a byte a character.
+    std::size_t storedBytes() const;
 
 private:
     struct FieldState {
