@@ -5,8 +5,10 @@
 // barcodes, what every label shows stored in the printer). Bytes of the first label (with
 // the job's downloads) and of the later ones (their mean and largest), each with the status
 // query that follows it, and their seconds on a 9600 baud line with 8 data bits, even
-// parity and one stop bit (11 bits a byte); "again_" the same records once more in the
-// same job, when the printer has their glyphs; the time is the encoding's, per label.
+// parity and one stop bit (11 bits a byte); "long_" the same records in the last round of a
+// job of about 300 labels that goes through them again and again, when the printer has
+// their glyphs (what a long job of like records comes to); the time is the encoding's, per
+// label.
 // "Pictures" sends text as pictures of its lines (a printer with little memory), "Hex" has
 // no Z64 compression, "Font" a Japanese font named in the printer's entry.
 #include <benchmark/benchmark.h>
@@ -25,6 +27,7 @@ namespace {
 constexpr double kBitsPerByteAt8E1 = 11.0;
 constexpr double kBaudRate = 9600.0;
 constexpr std::size_t kStatusQueryBytes = 3;  // ~HS after every label
+constexpr std::size_t kLongJobLabels = 300;
 
 double secondsAt9600(double bytes) { return bytes * kBitsPerByteAt8E1 / kBaudRate; }
 
@@ -63,11 +66,12 @@ std::size_t commandBytes(const std::string& zpl, std::initializer_list<std::stri
     return bytes;
 }
 
-// One job from OpenPort to ClosePort, its records twice: the bytes of each label.
+// One job from OpenPort to ClosePort, its records round after round up to about 300
+// labels: the bytes of each label.
 std::vector<LabelBytes> encodeJob(SampleJob& job, const zpl::EncoderSettings& settings) {
     const auto encoder = zpl::makeLabelEncoder(settings);
     std::vector<LabelBytes> bytes;
-    for (int pass = 0; pass < 2; ++pass) {
+    for (std::size_t round = 0; round < kLongJobLabels / job.labels.size(); ++round) {
         for (std::size_t i = 0; i < job.labels.size(); ++i) {
             const std::string zpl = encoder->encodeIssue({job.renderer, job.contents[i], 1, false});
             bytes.push_back({zpl.size() + kStatusQueryBytes, commandBytes(zpl, {"~DG", "^GF"}), commandBytes(zpl, {"~DB"})});
@@ -104,15 +108,15 @@ void SampleJobOnZpl(benchmark::State& state, const testing_support::SampleJob& s
     }
     const std::size_t records = job.labels.size();
     const Spread later = spreadOf(bytes, 1, records);
-    const Spread again = spreadOf(bytes, records, bytes.size());
+    const Spread longJob = spreadOf(bytes, bytes.size() - records, bytes.size());
     state.counters["labels"] = static_cast<double>(records);
     state.counters["first_bytes"] = static_cast<double>(bytes.front().all);
     state.counters["later_mean_bytes"] = later.mean;
     state.counters["later_mean_graphic_bytes"] = later.graphicsMean;
     state.counters["later_mean_font_bytes"] = later.fontsMean;
     state.counters["later_max_bytes"] = later.most;
-    state.counters["again_mean_bytes"] = again.mean;
-    state.counters["again_max_bytes"] = again.most;
+    state.counters["long_mean_bytes"] = longJob.mean;
+    state.counters["long_max_bytes"] = longJob.most;
     state.counters["first_s_9600"] = secondsAt9600(static_cast<double>(bytes.front().all));
     state.counters["later_mean_s_9600"] = secondsAt9600(later.mean);
     state.counters["later_max_s_9600"] = secondsAt9600(later.most);

@@ -55,17 +55,6 @@ Bitmap turned(const Bitmap& upright, char orientation) {
     return out;
 }
 
-std::vector<std::string> parameters(const std::string& params) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (;;) {
-        const auto comma = params.find(',', start);
-        parts.push_back(params.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-        if (comma == std::string::npos) return parts;
-        start = comma + 1;
-    }
-}
-
 int parameterOr(const std::vector<std::string>& parts, std::size_t index, int fallback) {
     return index < parts.size() && !parts[index].empty() ? std::atoi(parts[index].c_str()) : fallback;
 }
@@ -73,7 +62,7 @@ int parameterOr(const std::vector<std::string>& parts, std::size_t index, int fa
 // The bar height of a linear barcode: its command's own, else ^BY's.
 int barHeight(const Field& field) {
     const bool heightThird = field.command == "B3" || field.command == "BK";
-    return parameterOr(parameters(field.params), heightThird ? 2 : 1, field.bar.heightDots);
+    return parameterOr(parametersOf(field.params), heightThird ? 2 : 1, field.bar.heightDots);
 }
 
 std::string where(const Field& field) {
@@ -98,13 +87,13 @@ bool drawBarcode(Bitmap& picture, const Field& field) {
         if (drawn.bars[static_cast<std::size_t>(x)] != '1') continue;
         for (int y = 0; y < height; ++y) setDot(upright, x, y);
     }
-    const std::string orientation = parameters(field.params).front();
+    const std::string orientation = parametersOf(field.params).front();
     return place(picture, field, upright, orientation.empty() ? 'N' : orientation.front(), upright.widthDots);
 }
 
 // ^GBw,h,t,c,r: a box of lines t thick inside w × h (w and h at least t), black or white.
 bool drawBox(Bitmap& picture, const Field& field) {
-    const auto parts = parameters(field.params);
+    const auto parts = parametersOf(field.params);
     const int thickness = std::max(1, parameterOr(parts, 2, 1));
     const int width = std::max(thickness, parameterOr(parts, 0, thickness));
     const int height = std::max(thickness, parameterOr(parts, 1, thickness));
