@@ -26,6 +26,7 @@ constexpr std::size_t kMostStoredFormats = 16;
 // (^FN takes 0 to 9999; barcodes take the numbers below).
 constexpr std::size_t kMostLinePlaces = 200;
 constexpr int kFirstLinePlace = 1000;
+constexpr int kLastLinePlace = 9999;
 
 // One label as it is being encoded.
 struct Draft {
@@ -172,7 +173,8 @@ private:
         std::map<std::string, int>& places = linePlaces_[draft.fixed];
         for (const GlyphFonts::Line& line : draft.lines) {
             const auto lasting = fonts_.lastingField(line);
-            if (lasting && (places.contains(lasting->placeAndFont) || places.size() < kMostLinePlaces)) {
+            const bool room = places.size() < kMostLinePlaces && kFirstLinePlace + nextLinePlace_ <= kLastLinePlace;
+            if (lasting && (places.contains(lasting->placeAndFont) || room)) {
                 const auto [place, added] = places.try_emplace(lasting->placeAndFont, kFirstLinePlace + nextLinePlace_);
                 if (added) ++nextLinePlace_;
                 draft.fields += "^FN" + std::to_string(place->second) + "^FD" + lasting->data + "^FS";

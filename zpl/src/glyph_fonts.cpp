@@ -21,7 +21,7 @@ constexpr std::array<char, GlyphFonts::kGlyphsPerFont> kCodes = [] {
     return codes;
 }();
 
-constexpr std::size_t kLongestCopyright = 12;
+constexpr std::size_t kLongestCopyright = 63;
 // About what a field costs beside its glyphs: ^FT, ^A@ with the font's size and name, ^FD, ^FS.
 constexpr std::size_t kFieldBytes = 24;
 constexpr std::size_t kGlyphHeaderBytes = 16;  // "#41.37.30.0.2.34." before a glyph's data
@@ -41,17 +41,14 @@ std::string hexCode(char code) {
     return {kHexDigits[byte >> 4], kHexDigits[byte & 0x0F]};
 }
 
-// ~DB asks for the fonts's copyright holder: the family the glyphs were drawn from, in
-// letters and digits.
-std::string familyOf(const std::string& face) {
-    std::string family;
-    for (const char c : face) {
-        if (std::isdigit(static_cast<unsigned char>(c)) && !family.empty() && family.back() == ' ') break;  // the size
-        if (std::isalnum(static_cast<unsigned char>(c)) && family.size() < kLongestCopyright) family += c;
-        if (c == ' ') family += ' ';
+// ~DB asks for the font's copyright holder: the font the glyphs were drawn from, its name
+// and style in letters and digits (the face without its size and condensing).
+std::string copyrightOf(const std::string& face) {
+    std::string holder;
+    for (const char c : face.substr(0, face.rfind(' '))) {
+        if (std::isalnum(static_cast<unsigned char>(c)) && holder.size() < kLongestCopyright) holder += c;
     }
-    std::erase(family, ' ');
-    return family.empty() ? "glyphs" : family;
+    return holder.empty() ? "glyphs" : holder;
 }
 
 }  // namespace
@@ -183,7 +180,7 @@ std::string GlyphFonts::takeDownloads() {
         }
         downloads += "~DBR:" + font.name + ",N," + std::to_string(font.cellHeightDots) + "," + std::to_string(right) + "," +
                      std::to_string(font.baselineDots) + ",1," + std::to_string(font.glyphs.size()) + "," +
-                     familyOf(font.face) + "," + characters;
+                     copyrightOf(font.face) + "," + characters;
     }
     openFonts_.clear();
     return downloads;
@@ -205,11 +202,6 @@ std::optional<GlyphFonts::LastingField> GlyphFonts::lastingField(const Line& lin
     return LastingField{"^FT" + std::to_string(run.penXDots) + "," + std::to_string(run.baselineDots) + "^A@N,,," +
                             fonts_[run.font]->name,
                         run.codes};
-}
-
-std::string GlyphFonts::deleteAll() const {
-    if (fonts_.empty()) return {};
-    return "^XA^IDR:" + namePrefix_ + "*.FNT^FS^XZ";
 }
 
 }  // namespace zpl

@@ -64,9 +64,6 @@ public:
         std::string data;
     };
     std::optional<LastingField> lastingField(const Line& line) const;
-    // A format that deletes every font this job downloaded (empty when none).
-    std::string deleteAll() const;
-
     std::size_t fontCount() const;
     std::size_t storedBytes() const { return storedBytes_; }  // as the printer holds the glyphs, a bit a dot
 
