@@ -7,6 +7,7 @@
 
 #include <pango/pangocairo.h>
 
+#include "glyphs.h"
 #include "raster_surface.h"
 #include "text_layout.h"
 
@@ -31,15 +32,19 @@ void enterPlacement(cairo_t* cr, const Placement& placement) {
     cairo_rotate(cr, placement.rotationDeg * std::numbers::pi / 180.0);
 }
 
-void paintTextBlock(cairo_t* cr, const TextBlock& block) {
+// The block's glyphs where the layout placed them, cut to its area.
+void paintTextBlock(cairo_t* cr, const TextBlock& block, GlyphDrawing glyphs) {
     if (!block.shaped) return;
     cairo_save(cr);
     addRect(cr, block.area);
     cairo_clip(cr);
-    cairo_translate(cr, block.origin.xDots, block.origin.yDots);
-    cairo_scale(cr, block.condense, 1.0);
-    cairo_move_to(cr, 0, 0);
-    pango_cairo_show_layout(cr, block.shaped->layout());
+    if (glyphs == GlyphDrawing::Outlines) {
+        for (const OutlineGlyph& glyph : block.shaped->outlines()) paintGlyphOutline(cr, glyph, block.condense);
+    } else {
+        for (const TextLine& line : block.lines) {
+            for (const PlacedGlyph& glyph : line.glyphs) paintGlyphDots(cr, glyph);
+        }
+    }
     cairo_restore(cr);
 }
 
@@ -85,34 +90,34 @@ bool inLayer(Layer layer, bool atDefault) {
     return layer == Layer::All || (layer == Layer::Fixed) == atDefault;
 }
 
-void paintText(cairo_t* cr, const TextElement& element) {
+void paintText(cairo_t* cr, const TextElement& element, GlyphDrawing glyphs) {
     cairo_save(cr);
     enterPlacement(cr, element.placement);
-    paintTextBlock(cr, element.block);
+    paintTextBlock(cr, element.block, glyphs);
     cairo_restore(cr);
 }
 
-void paintBarcode(cairo_t* cr, const BarcodeElement& element) {
+void paintBarcode(cairo_t* cr, const BarcodeElement& element, GlyphDrawing glyphs) {
     cairo_save(cr);
     enterPlacement(cr, element.placement);
     addRect(cr, {0, 0, element.placement.contentWidthDots(), element.placement.contentHeightDots()});
     cairo_clip(cr);
     for (const DotRect& rect : element.darkRects) addRect(cr, rect);
     cairo_fill(cr);
-    for (const TextBlock& block : element.textBlocks) paintTextBlock(cr, block);
+    for (const TextBlock& block : element.textBlocks) paintTextBlock(cr, block, glyphs);
     cairo_restore(cr);
 }
 
-void paintLayer(cairo_t* cr, const LabelLayout& layout, Layer layer) {
+void paintLayer(cairo_t* cr, const LabelLayout& layout, Layer layer, GlyphDrawing glyphs) {
     cairo_set_source_rgba(cr, 0, 0, 0, 1);
     if (layer != Layer::Variable) {
         for (const StaticDrawing& drawing : layout.statics) paintStatic(cr, drawing);
     }
     for (const TextElement& element : layout.texts) {
-        if (inLayer(layer, element.atDefault)) paintText(cr, element);
+        if (inLayer(layer, element.atDefault)) paintText(cr, element, glyphs);
     }
     for (const BarcodeElement& element : layout.barcodes) {
-        if (inLayer(layer, element.atDefault)) paintBarcode(cr, element);
+        if (inLayer(layer, element.atDefault)) paintBarcode(cr, element, glyphs);
     }
 }
 

@@ -9,11 +9,15 @@
 
 namespace render {
 
+// How glyphs are drawn: their dots (pictures, and what a printer is sent), or their outlines
+// at the same places (PDF).
+enum class GlyphDrawing { Dots, Outlines };
+
 // Static elements first, then the fields, of the layer asked for; black ink only, so
 // painting order never hides anything.
-void paintLayer(cairo_t* cr, const LabelLayout& layout, Layer layer);
-void paintText(cairo_t* cr, const TextElement& element);
-void paintBarcode(cairo_t* cr, const BarcodeElement& element);
+void paintLayer(cairo_t* cr, const LabelLayout& layout, Layer layer, GlyphDrawing glyphs = GlyphDrawing::Dots);
+void paintText(cairo_t* cr, const TextElement& element, GlyphDrawing glyphs = GlyphDrawing::Dots);
+void paintBarcode(cairo_t* cr, const BarcodeElement& element, GlyphDrawing glyphs = GlyphDrawing::Dots);
 // Every field's box outlined one dot inside and its number at its top-left corner.
 void paintGrid(cairo_t* cr, const LabelLayout& layout);
 

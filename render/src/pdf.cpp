@@ -36,7 +36,7 @@ bool PdfDocument::addPage(const LabelLayout& layout, const PaintOptions& options
     }
     const CairoHandle cr(cairo_create(surface_->surface.get()));
     cairo_scale(cr.get(), 72.0 / layout.dotsPerInch, 72.0 / layout.dotsPerInch);
-    paintLayer(cr.get(), layout, options.layer);
+    paintLayer(cr.get(), layout, options.layer, GlyphDrawing::Outlines);
     if (options.grid) paintGrid(cr.get(), layout);
     cairo_show_page(cr.get());
     failed_ = cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS ||

@@ -10,7 +10,8 @@
 namespace render {
 namespace {
 
-constexpr double kCondenseStep = 0.05;  // wrapped text is condensed in these steps
+constexpr int kCondenseSteps = 10;  // from 1 down to kMinimumCondense in kCondenseStep
+constexpr int kMostWidthAttempts = 16;
 // Pango measures in 32-bit units of 1/1024 dot: a text laid out whole past about two
 // million dots overflows them, and its glyphs land anywhere. A long text is therefore laid
 // out a piece at a time, no piece longer than this even if every character were two ems
@@ -77,8 +78,57 @@ GObjectHandle<PangoLayout> newLayout(PangoContext* context, std::string_view tex
     pango_font_description_set_absolute_size(description.get(), style.sizeDots * PANGO_SCALE);
     pango_layout_set_font_description(layout.get(), description.get());
     pango_layout_set_single_paragraph_mode(layout.get(), style.wrap ? FALSE : TRUE);
+    // Without kerning every glyph has one advance wherever it stands: a printer's font can
+    // hold it once.
+    PangoAttrList* attributes = pango_attr_list_new();
+    pango_attr_list_insert(attributes, pango_attr_font_features_new("kern 0"));
+    pango_layout_set_attributes(layout.get(), attributes);
+    pango_attr_list_unref(attributes);
     pango_layout_set_text(layout.get(), text.data(), static_cast<int>(text.size()));
     return layout;
+}
+
+// A glyph's advance in whole dots at a condensing: what every destination lays glyphs out by.
+int advanceDots(const PangoGlyphInfo& glyph, double condense) {
+    return static_cast<int>(std::lround(toDots(glyph.geometry.width) * condense));
+}
+
+// Pango widens the "…" that ends a cut line by what the characters it took left over; it is
+// set at its own advance instead, so that a line aligned right or centred ends on its ink.
+int ownAdvanceDots(PangoFont* font, const PangoGlyphInfo& glyph, double condense) {
+    PangoRectangle logical{};
+    pango_font_get_glyph_extents(font, glyph.glyph, nullptr, &logical);
+    return static_cast<int>(std::lround(toDots(logical.width) * condense));
+}
+
+int lineWidthDots(const PangoLayoutLine* line, double condense) {
+    int width = 0;
+    for (const GSList* run = line->runs; run != nullptr; run = run->next) {
+        const PangoGlyphString* glyphs = static_cast<const PangoGlyphItem*>(run->data)->glyphs;
+        for (int i = 0; i < glyphs->num_glyphs; ++i) width += advanceDots(glyphs->glyphs[i], condense);
+    }
+    return width;
+}
+
+int widestLineDots(PangoLayout* layout, double condense) {
+    int widest = 0;
+    for (const GSList* line = pango_layout_get_lines_readonly(layout); line != nullptr; line = line->next) {
+        widest = std::max(widest, lineWidthDots(static_cast<const PangoLayoutLine*>(line->data), condense));
+    }
+    return widest;
+}
+
+// The layout's width (where it wraps or cuts) set so that every line fits the area in whole
+// dots: pango measures in fractions of a dot, and each glyph's advance is rounded.
+void keepWithin(PangoLayout* layout, int areaWidthDots, double condense) {
+    int width = toPango(areaWidthDots / condense);
+    pango_layout_set_width(layout, width);
+    for (int attempt = 0; attempt < kMostWidthAttempts && width > 0; ++attempt) {
+        const int excessDots = widestLineDots(layout, condense) - areaWidthDots;
+        if (excessDots <= 0) return;
+        width -= toPango(excessDots / condense) + 1;
+        pango_layout_set_width(layout, std::max(width, 1));
+    }
 }
 
 PangoRectangle logicalExtents(PangoLayout* layout) {
@@ -96,23 +146,26 @@ struct FittedText {
     std::string lastLineText;  // when cut: the characters of the last line, more than it shows
 };
 
-// Condensed to fit, down to the minimum; what is still too wide is cut with "…". Of a
-// long text only a piece is laid out, longer than any line shows.
-FittedText fitOneLine(PangoContext* context, std::string_view text, const TextStyle& style, double areaWidthDots) {
+// Condensed to fit, in steps down to the minimum; what is still too wide is cut with "…". Of
+// a long text only a piece is laid out, longer than any line shows.
+FittedText fitOneLine(PangoContext* context, std::string_view text, const TextStyle& style, int areaWidthDots) {
     const std::string_view piece = leadingCharacters(text, pieceCharacters(style));
     const bool shortened = piece.size() < text.size();
     FittedText fitted;
-    fitted.text = shortened ? std::string(piece).append(kEllipsis) : std::string(text);
+    // A piece is always far wider than any box, so pango cuts it with its own "…".
+    fitted.text = std::string(piece);
     if (shortened) fitted.lastLineText = std::string(piece);
     fitted.layout = newLayout(context, fitted.text, style);
     PangoLayout* layout = fitted.layout.get();
-    const double naturalWidth = toDots(logicalExtents(layout).width);
-    if (naturalWidth > areaWidthDots) {
-        fitted.condense = std::max(areaWidthDots / naturalWidth, kMinimumCondense);
-        if (naturalWidth * fitted.condense > areaWidthDots) {
-            pango_layout_set_width(layout, toPango(areaWidthDots / fitted.condense));
-            pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
-        }
+    fitted.condense = 0.0;
+    for (int step = 0; step <= kCondenseSteps && fitted.condense == 0.0; ++step) {
+        const double condense = 1.0 - step * kCondenseStep;
+        if (widestLineDots(layout, condense) <= areaWidthDots) fitted.condense = condense;
+    }
+    if (fitted.condense == 0.0) {
+        fitted.condense = kMinimumCondense;
+        pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
+        keepWithin(layout, areaWidthDots, kMinimumCondense);
     }
     fitted.cut = shortened || pango_layout_is_ellipsized(layout) != 0;
     return fitted;
@@ -258,35 +311,84 @@ FittedText fitWrapped(PangoContext* context, std::string_view text, const TextSt
         condense = std::max(condense - kCondenseStep, kMinimumCondense);
         lines = wrappedLines(context, text, style, area.widthDots / condense, fittingLines + 2);
     }
-    if (lines.size() > fittingLines) {
-        FittedText fitted = cutAfter(context, text, style, lines, fittingLines, area.widthDots / condense);
-        fitted.condense = condense;
-        return fitted;
-    }
     FittedText fitted;
-    fitted.layout = wrappedLayout(context, text, style, area.widthDots / condense);
-    fitted.text = std::string(text);
+    if (lines.size() > fittingLines) {
+        fitted = cutAfter(context, text, style, lines, fittingLines, area.widthDots / condense);
+    } else {
+        fitted.layout = wrappedLayout(context, text, style, area.widthDots / condense);
+        fitted.text = std::string(text);
+    }
     fitted.condense = condense;
+    // Every line within the area in whole dots; a line that this pushes past the last that
+    // fits is cut there.
+    PangoLayout* layout = fitted.layout.get();
+    keepWithin(layout, area.widthDots, condense);
+    if (pango_layout_get_line_count(layout) > static_cast<int>(fittingLines)) {
+        pango_layout_set_height(layout, -static_cast<int>(fittingLines));
+        pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
+        keepWithin(layout, area.widthDots, condense);
+        fitted.cut = true;
+    }
     return fitted;
 }
 
-void describeLines(PangoLayout* layout, std::string_view text, TextBlock& block) {
+// Each glyph on a whole dot: its origin the one before's plus that one's advance in whole
+// dots (shifted by what shaping offsets it, also in whole dots).
+void placeGlyphs(const PangoLayoutLine* line, GlyphCache& cache, double condense, TextLine& described,
+                 std::vector<OutlineGlyph>& outlines) {
+    int pen = 0;
+    for (const GSList* run = line->runs; run != nullptr; run = run->next) {
+        const auto* glyphItem = static_cast<const PangoGlyphItem*>(run->data);
+        PangoFont* font = glyphItem->item->analysis.font;
+        const std::string face = faceOf(font, condense);
+        const bool isEllipsis = (glyphItem->item->analysis.flags & PANGO_ANALYSIS_FLAG_IS_ELLIPSIS) != 0;
+        for (int i = 0; i < glyphItem->glyphs->num_glyphs; ++i) {
+            const PangoGlyphInfo& info = glyphItem->glyphs->glyphs[i];
+            const int advance = isEllipsis ? ownAdvanceDots(font, info, condense) : advanceDots(info, condense);
+            if (info.glyph != PANGO_GLYPH_EMPTY) {
+                const int x = pen + static_cast<int>(std::lround(toDots(info.geometry.x_offset) * condense));
+                const int y = described.baselineDots + static_cast<int>(std::lround(toDots(info.geometry.y_offset)));
+                described.glyphs.push_back({cache.image(font, face, info.glyph, condense, advance), x, y});
+                outlines.push_back({font, info.glyph, x, y});
+            }
+            pen += advance;
+        }
+    }
+    described.widthDots = pen;
+}
+
+bool inkInside(const PlacedGlyph& glyph, const DotRect& area) {
+    const GlyphImage& image = *glyph.image;
+    if (image.dots.widthDots == 0) return true;
+    const int left = glyph.xDots + image.leftDots;
+    const int top = glyph.baselineDots + image.topDots;
+    return left >= area.xDots && top >= area.yDots && left + image.dots.widthDots <= area.rightDots() &&
+           top + image.dots.heightDots <= area.bottomDots();
+}
+
+// The lines with their glyphs, each line aligned in the area by its width in whole dots.
+std::vector<OutlineGlyph> describeLines(PangoLayout* layout, std::string_view text, GlyphCache& cache, TextBlock& block) {
+    std::vector<OutlineGlyph> outlines;
     PangoLayoutIter* iter = pango_layout_get_iter(layout);
     do {
         const PangoLayoutLine* line = pango_layout_iter_get_line_readonly(iter);
-        PangoRectangle logical{};
-        pango_layout_iter_get_line_extents(iter, nullptr, &logical);
         const auto start = static_cast<std::size_t>(line->start_index);
         const std::size_t length = std::min(static_cast<std::size_t>(line->length), text.size() - std::min(start, text.size()));
         std::string lineText(text.substr(std::min(start, text.size()), length));
         std::string shown = shownText(line, text, lineText);
-        block.lines.push_back(TextLine{
-            std::move(lineText), std::move(shown),
-            block.origin.xDots + static_cast<int>(std::lround(toDots(logical.x) * block.condense)),
-            block.origin.yDots + static_cast<int>(std::lround(toDots(pango_layout_iter_get_baseline(iter)))),
-            static_cast<int>(std::lround(toDots(logical.width) * block.condense))});
+        TextLine described{std::move(lineText), std::move(shown), 0,
+                           block.origin.yDots + static_cast<int>(std::lround(toDots(pango_layout_iter_get_baseline(iter)))),
+                           0, {}};
+        const std::size_t firstOutline = outlines.size();
+        placeGlyphs(line, cache, block.condense, described, outlines);
+        described.xDots = block.area.xDots + alignedX(block.align, block.area.widthDots - described.widthDots);
+        for (PlacedGlyph& glyph : described.glyphs) glyph.xDots += described.xDots;
+        for (std::size_t i = firstOutline; i < outlines.size(); ++i) outlines[i].xDots += described.xDots;
+        for (const PlacedGlyph& glyph : described.glyphs) block.inkOutside = block.inkOutside || !inkInside(glyph, block.area);
+        block.lines.push_back(std::move(described));
     } while (pango_layout_iter_next_line(iter));
     pango_layout_iter_free(iter);
+    return outlines;
 }
 
 }  // namespace
@@ -309,12 +411,11 @@ TextBlock fitText(PangoContext* context, std::string_view text, const TextStyle&
     block.condense = fitted.condense;
     block.clipped = fitted.cut || text.size() > kMostLaidOutBytes;
     const PangoRectangle logical = logicalExtents(layout);
-    const double usedWidth = style.wrap ? area.widthDots : toDots(logical.width) * block.condense;
-    block.origin = {area.xDots + alignedX(style.align, area.widthDots - usedWidth),
-                    area.yDots + static_cast<int>(std::lround((area.heightDots - toDots(logical.height)) / 2))};
-    describeLines(layout, fitted.text, block);
+    block.origin = {area.xDots, area.yDots + static_cast<int>(std::lround((area.heightDots - toDots(logical.height)) / 2))};
+    std::vector<OutlineGlyph> outlines = describeLines(layout, fitted.text, glyphCacheOf(context), block);
+    if (!style.wrap && !block.lines.empty()) block.origin.xDots = block.lines.front().xDots;
     if (!fitted.lastLineText.empty() && !block.lines.empty()) block.lines.back().text = std::move(fitted.lastLineText);
-    block.shaped = std::make_shared<const ShapedText>(std::move(fitted.layout));
+    block.shaped = std::make_shared<const ShapedText>(std::move(fitted.layout), std::move(outlines));
     return block;
 }
 

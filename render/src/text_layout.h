@@ -8,19 +8,26 @@
 
 #include <pango/pango.h>
 
+#include <vector>
+
 #include "labelformat/label_format.h"
+#include "glyphs.h"
 #include "handles.h"
 #include "render/layout.h"
 
 namespace render {
 
+// The shaped layout, which holds the fonts, and its glyphs at their whole-dot places.
 class ShapedText {
 public:
-    explicit ShapedText(GObjectHandle<PangoLayout> layout) : layout_(std::move(layout)) {}
+    ShapedText(GObjectHandle<PangoLayout> layout, std::vector<OutlineGlyph> outlines)
+        : layout_(std::move(layout)), outlines_(std::move(outlines)) {}
     PangoLayout* layout() const { return layout_.get(); }
+    const std::vector<OutlineGlyph>& outlines() const { return outlines_; }
 
 private:
     GObjectHandle<PangoLayout> layout_;
+    std::vector<OutlineGlyph> outlines_;
 };
 
 struct TextStyle {
@@ -31,7 +38,8 @@ struct TextStyle {
     bool wrap = false;
 };
 
-// `text` must be valid UTF-8.
+// `text` must be valid UTF-8. Every glyph is placed on a whole dot, and the condensing and the
+// cut are chosen by the lines' widths in whole dots.
 TextBlock fitText(PangoContext* context, std::string_view text, const TextStyle& style, const DotRect& area);
 
 // Bytes that are not UTF-8 become U+FFFD.

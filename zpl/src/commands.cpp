@@ -65,8 +65,10 @@ std::string fieldData(std::string_view text) {
     return (escapes ? "^FH^FD" : "^FD") + escaped;
 }
 
-std::string formatStart(int widthDots, int lengthDots) {
-    return "^XA^CI28^PW" + std::to_string(widthDots) + "^LL" + std::to_string(lengthDots) + "^LH0,0";
+std::string formatStart(int widthDots, int lengthDots) { return "^XA" + formatSettings(widthDots, lengthDots); }
+
+std::string formatSettings(int widthDots, int lengthDots) {
+    return "^CI28^PW" + std::to_string(widthDots) + "^LL" + std::to_string(lengthDots) + "^LH0,0";
 }
 
 std::string formatEnd(int copies, bool cut, bool printerHasCutter) {

@@ -6,6 +6,7 @@
 
 #include <zlib.h>
 
+#include "label_parts.h"
 #include "zpl/commands.h"
 
 namespace zpl {
@@ -125,15 +126,6 @@ std::string graphicKey(const render::Raster& raster) {
     std::string key = std::to_string(raster.widthDots) + "x" + std::to_string(raster.heightDots) + ":";
     for (const Bytes& row : graphicRows(raster)) key.append(row.begin(), row.end());
     return key;
-}
-
-std::string base36(std::size_t number) {
-    std::string digits;
-    do {
-        digits.insert(digits.begin(), "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ"[number % 36]);
-        number /= 36;
-    } while (number > 0);
-    return digits;
 }
 
 }  // namespace

@@ -92,6 +92,16 @@ std::optional<HostStatus> takeHostStatus(std::string& incoming) {
     }
 }
 
+std::optional<long> takeFreeMemoryKb(std::string& incoming) {
+    const auto stx = incoming.find(kStx);
+    const auto etx = stx == std::string::npos ? std::string::npos : incoming.find(kEtx, stx);
+    if (etx == std::string::npos) return std::nullopt;
+    const std::vector<std::string_view> parts = fields(std::string_view(incoming).substr(stx + 1, etx - stx - 1));
+    const auto free = parts.size() == 3 ? number(parts[2]) : std::nullopt;
+    incoming.erase(0, etx + 1);
+    return free;
+}
+
 long labelsInPrinter(const HostStatus& status, const std::vector<int>& copiesOfUnprintedFormats) {
     const long waiting = status.formatsInBuffer + (status.partialFormat ? 1 : 0);
     long labels = status.labelsRemaining;

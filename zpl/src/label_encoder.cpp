@@ -4,9 +4,10 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <random>
 #include <vector>
 
+#include "exact_encoder.h"
+#include "label_parts.h"
 #include "zpl/barcodes.h"
 
 namespace zpl {
@@ -65,39 +66,6 @@ CodePoint nextCodePoint(std::string_view text) {
         value = (value << 6) | (next & 0x3Fu);
     }
     return {value, length};
-}
-
-struct Inked {
-    render::Raster raster;
-    int xDots = 0;  // where its top-left dot stands in the raster it was cut from
-    int yDots = 0;
-};
-
-// The raster cut down to its black dots, so that white margins are neither sent nor stored
-// and a text looks the same to the store in any box; nothing when it is blank.
-std::optional<Inked> inked(const render::Raster& raster) {
-    int left = raster.widthDots;
-    int right = -1;
-    int top = raster.heightDots;
-    int bottom = -1;
-    for (int y = 0; y < raster.heightDots; ++y) {
-        for (int x = 0; x < raster.widthDots; ++x) {
-            if (!raster.isBlack(x, y)) continue;
-            left = std::min(left, x);
-            right = std::max(right, x);
-            top = std::min(top, y);
-            bottom = std::max(bottom, y);
-        }
-    }
-    if (right < 0) return std::nullopt;
-    Inked cut{render::Raster::blank(right - left + 1, bottom - top + 1, raster.dotsPerInch), left, top};
-    for (int y = top; y <= bottom; ++y) {
-        for (int x = left; x <= right; ++x) {
-            if (!raster.isBlack(x, y)) continue;
-            cut.raster.setBlack(x - left, y - top);
-        }
-    }
-    return cut;
 }
 
 char justification(labelformat::Align align) {
@@ -159,47 +127,6 @@ std::optional<std::string> textFields(const render::Placement& placement, const 
 
 std::optional<std::string> residentText(const render::Placement& placement, const render::TextBlock& block) {
     return textFields(placement, block, LineFont{});
-}
-
-// EAN's guard bars reach down between the digits of the human-readable text: the parts
-// below the other bars, as one picture on the label (the same on every label of a format),
-// and where it goes.
-std::optional<Inked> guardBarExtensions(const render::BarcodeElement& element) {
-    std::vector<DotRect> extensions;
-    for (const DotRect& bar : element.darkRects) {
-        const int extra = bar.bottomDots() - element.symbolRect.bottomDots();
-        if (extra > 0) {
-            extensions.push_back(element.placement.toLabel({bar.xDots, element.symbolRect.bottomDots(), bar.widthDots, extra}));
-        }
-    }
-    if (extensions.empty()) return std::nullopt;
-    DotRect bounds = extensions.front();
-    for (const DotRect& rect : extensions) {
-        const int right = std::max(bounds.rightDots(), rect.rightDots());
-        const int bottom = std::max(bounds.bottomDots(), rect.bottomDots());
-        bounds.xDots = std::min(bounds.xDots, rect.xDots);
-        bounds.yDots = std::min(bounds.yDots, rect.yDots);
-        bounds.widthDots = right - bounds.xDots;
-        bounds.heightDots = bottom - bounds.yDots;
-    }
-    Inked picture{render::Raster::blank(bounds.widthDots, bounds.heightDots, 0), bounds.xDots, bounds.yDots};
-    for (const DotRect& rect : extensions) {
-        for (int y = rect.yDots - bounds.yDots; y < rect.bottomDots() - bounds.yDots; ++y) {
-            for (int x = rect.xDots - bounds.xDots; x < rect.rightDots() - bounds.xDots; ++x) {
-                picture.raster.setBlack(x, y);
-            }
-        }
-    }
-    return picture;
-}
-
-// Two letters or digits that no job running before this one is likely to have had.
-std::string jobNamePrefix() {
-    constexpr std::string_view kCharacters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    std::random_device random;
-    std::uniform_int_distribution<std::size_t> letter(0, 25);
-    std::uniform_int_distribution<std::size_t> any(0, kCharacters.size() - 1);
-    return {kCharacters[letter(random)], kCharacters[any(random)]};
 }
 
 class LayoutEncoder final : public LabelEncoder {
@@ -293,6 +220,9 @@ std::optional<FontSize> japaneseFontSize(std::string_view line, double emDots, i
     return fontSize(advances, emDots, lineWidthDots);
 }
 
-std::unique_ptr<LabelEncoder> makeLabelEncoder(EncoderSettings settings) { return std::make_unique<LayoutEncoder>(settings); }
+std::unique_ptr<LabelEncoder> makeLabelEncoder(EncoderSettings settings) {
+    if (settings.japaneseFont.empty()) return makeExactEncoder(settings);
+    return std::make_unique<LayoutEncoder>(settings);
+}
 
 }  // namespace zpl

@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <string_view>
+#include <thread>
+
+#include "zpl/host_status.h"
 
 namespace bcpctrl::printers::zpl {
 namespace {
@@ -12,13 +15,33 @@ using namespace labelformat::json_reading;
 // The line of a serial device reached through a printer name without a "serial" key.
 const SerialPort kDefaultLine{"COM1", 9600, 'N', 8, 1};
 constexpr int kLongestTimeoutMs = 600000;
+// Fonts of the renderer's glyphs and the job's stored graphics take up to about 768 KB of
+// the printer's memory: a printer that has less than this free (~HM) gets text as pictures.
+constexpr long kFreeKbForFonts = 1024;
+constexpr milliseconds kLongestMemoryWait{1000};
+
+// What the printer says it has free; a printer that does not answer in time gets fonts (a
+// link that fails is the job's first write's to report).
+bool roomForFonts(PrinterLink& link, milliseconds wait) {
+    std::string incoming;
+    if (!link.writeAll("~HM", wait, incoming)) return true;
+    const auto deadline = std::max(Clock::now(), link.lineFreeAt()) + std::min(wait, kLongestMemoryWait);
+    for (;;) {
+        if (!link.readAvailable(incoming)) return true;
+        if (const auto free = ::zpl::takeFreeMemoryKb(incoming)) return *free >= kFreeKbForFonts;
+        if (Clock::now() >= deadline) return true;
+        std::this_thread::sleep_for(milliseconds(5));
+    }
+}
 
 }  // namespace
 
 PortOpening ZplEntry::open(const PortContext& port) const {
     auto link = openLink(port);
     if (!link) return {resultCodeOf(ErrorNumber::PortCannotBeOpened), nullptr};
-    return {kSuccess, std::make_unique<ZplPrinter>(std::move(*link), ::zpl::makeLabelEncoder(encoder), timing)};
+    ::zpl::EncoderSettings settings = encoder;
+    if (settings.glyphFonts && settings.japaneseFont.empty()) settings.glyphFonts = roomForFonts(*link, timing.statusAnswer);
+    return {kSuccess, std::make_unique<ZplPrinter>(std::move(*link), ::zpl::makeLabelEncoder(settings), timing)};
 }
 
 std::optional<PrinterLink> ZplEntry::openLink(const PortContext& port) const {
@@ -97,6 +120,7 @@ std::unique_ptr<const PrinterEntry> readZplEntry(const Json& entry) {
             *graphics, {{"z64", ::zpl::GraphicCompression::Z64}, {"hex", ::zpl::GraphicCompression::Hex}});
     }
     if (const Json* font = optionalMember(entry, "japaneseFont")) zplEntry->encoder.japaneseFont = readFontName(*font);
+    if (const Json* fonts = optionalMember(entry, "downloadFonts")) zplEntry->encoder.glyphFonts = readBool(*fonts);
     readMilliseconds(entry, "writeTimeoutMs", zplEntry->timing.write, 1);
     readMilliseconds(entry, "statusTimeoutMs", zplEntry->timing.statusAnswer, 1);
     readMilliseconds(entry, "statusIntervalMs", zplEntry->timing.statusInterval, 0);

@@ -14,8 +14,10 @@
 
 namespace render {
 
-// Text wider than its box is condensed down to half its width, then cut at the end.
+// Text wider than its box is condensed in steps of 5 % down to half its width, then cut at
+// the end: a few steps keep the glyphs a printer is sent few.
 inline constexpr double kMinimumCondense = 0.5;
+inline constexpr double kCondenseStep = 0.05;
 
 struct DotPoint {
     int xDots = 0;
@@ -54,12 +56,33 @@ struct Placement {
 
 class ShapedText;  // the renderer's shaped glyphs, used by the paint step
 
+// One glyph of one font at one size and condensing, as its dots: drawn once at a whole-dot
+// origin, so that it is the same dots wherever it stands and whoever draws it (the renderer's
+// pictures, a printer that holds the glyphs as a font of its own).
+struct GlyphImage {
+    std::string face;         // the font, its size and the condensing: one printer font
+    std::uint32_t glyph = 0;  // the glyph's number in its font
+    Raster dots;              // its ink, cut to the black dots (0 × 0 for a blank)
+    int leftDots = 0;         // from the glyph's origin to the left column of `dots`
+    int topDots = 0;          // from the baseline to the top row of `dots` (negative: above it)
+    int advanceDots = 0;      // from this glyph's origin to the next one's
+};
+
+struct PlacedGlyph {
+    std::shared_ptr<const GlyphImage> image;
+    int xDots = 0;         // the glyph's origin, in content coordinates
+    int baselineDots = 0;
+};
+
 struct TextLine {
     std::string text;  // the characters of this line (when clipped, more than are shown)
     std::string shownText;  // what it shows: `text`, or when cut, the characters kept and "…"
     int xDots = 0;     // left end, after condensing, in content coordinates
     int baselineDots = 0;
-    int widthDots = 0;  // after condensing
+    int widthDots = 0;  // after condensing: the sum of its glyphs' advances
+    // Every glyph on a whole dot, each one's origin its predecessor's plus its advance: the
+    // paint step draws these, and nothing else, of the line.
+    std::vector<PlacedGlyph> glyphs;
 };
 
 // Text fitted into an area: centred vertically, aligned horizontally, condensed and cut
@@ -69,11 +92,12 @@ struct TextBlock {
     std::string fontFamily;
     bool bold = false;
     double fontSizeDots = 0.0;  // the em before condensing
-    double condense = 1.0;      // horizontal scale of the glyphs, kMinimumCondense..1
+    double condense = 1.0;      // horizontal scale of the glyphs: a step of kCondenseStep, kMinimumCondense..1
     labelformat::Align align = labelformat::Align::Left;  // where each line sits in the area's width
     bool clipped = false;       // the end did not fit and is shown as "…"
     bool asciiOnly = true;      // printable ASCII only: a printer's resident font can show it
     int unknownGlyphs = 0;      // characters the font has no glyph for
+    bool inkOutside = false;    // some glyph's ink reaches past the area: painting cuts it there
     std::vector<TextLine> lines;
     DotPoint origin;  // where the shaped text's top-left corner goes, in content coordinates
     std::shared_ptr<const ShapedText> shaped;  // empty for empty text

@@ -48,14 +48,14 @@ TEST(CheckCommand, ExitsAndPrintsAsDocumented) {
     const std::string label1 = sampleFormatPath("LABEL1").string();
     const std::string nyuka = sampleDataPath("NYUKA.DAT").string();
     const std::vector<CommandRow> rows{
-        {1, {"--check", label1}, 0, {"sample field 101: condensed 98%"}},
+        {1, {"--check", label1}, 0, {"sample field 101: condensed 95%"}},
         {2, {"--check", label1, "--data", nyuka, "--kind", "NYUKA.DAT", "--dpi", "300"}, 0,
-         {"record 2 field 6: condensed 58% (1 record)"}},
+         {"record 2 field 6: condensed 55% (1 record)"}},
         {3, {"--check", sampleFormatPath("TBCARD").string(), "--kind", "TSUBAKI", "--data", sampleDataPath("TSUBAKI.DAT").string()},
          0, {}},
         {4, {"--check", label1, "--data", planted, "--kind", "NYUKA.DAT"}, 1,
          {"record 11: refused (ERR: 932 データファイルの読み込みに失敗しました。発行を中止します。)",
-          "record 10 field 4: condensed 63% (2 records)", "record 7 field 4: cut (1 record)",
+          "record 10 field 4: condensed 60% (2 records)", "record 7 field 4: cut (1 record)",
           "record 9 field 11: refused 1302 (EAN13: wrong check digit 7, expected 6) (1 record)"}},
         {5, {"--check", label1, "--data", sampleDataPath("TANACARD.DAT").string(), "--kind", "TANACARD.DAT"}, 1,
          {"format: error 1301 (made for printer model 1, the program uses 0)"}},

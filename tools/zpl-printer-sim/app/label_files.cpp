@@ -2,6 +2,7 @@
 #include "label_files.h"
 
 #include "zplsim/barcode_bars.h"
+#include "zplsim/label_picture.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -91,6 +92,7 @@ std::string fieldRecord(const Field& field, const std::string& file) {
     record.add("origin", std::string_view(field.origin)).add("command", std::string_view(field.command));
     record.add("params", std::string_view(field.params));
     if (field.kind == FieldKind::Text) record.add("font", std::string_view(field.font));
+    if (field.number) record.add("fieldNumber", *field.number);
     if (field.kind == FieldKind::Text && !field.block.empty()) record.add("block", std::string_view(field.block));
     if (field.kind == FieldKind::Barcode) {
         record.add("moduleWidthDots", field.bar.moduleWidthDots).add("wideToNarrow", field.bar.wideToNarrow);
@@ -142,6 +144,8 @@ std::string labelFileStem(int formatNumber) {
     return stem;
 }
 
+std::string labelPictureFile(int formatNumber) { return labelFileStem(formatNumber) + ".pbm"; }
+
 std::string labelRecord(const Label& label) {
     std::vector<std::string> fields;
     int graphics = 0;
@@ -159,7 +163,9 @@ std::string labelRecord(const Label& label) {
                                  .add("labelLengthDots", label.labelLengthDots)
                                  .add("encoding", label.encoding)
                                  .text();
-    return head.substr(0, head.size() - 1) + ",\n  \"fields\": " + array(fields) +
+    const std::string picture = label.prints() ? jsonString(labelPictureFile(label.number)) : "null";
+    return head.substr(0, head.size() - 1) + ",\n  \"picture\": " + picture +
+           ",\n  \"undrawn\": " + array(strings(labelPicture(label).undrawn)) + ",\n  \"fields\": " + array(fields) +
            ",\n  \"commands\": " + array(strings(label.commands)) + ",\n  \"errors\": " + array(strings(label.errors)) +
            "\n}\n";
 }
@@ -173,6 +179,7 @@ void LabelFiles::received(const Label& label) const {
     for (const Field& field : label.fields) {
         if (field.image) writeFile(directory_ / graphicFile(label.number, ++graphics), portableBitmap(*field.image));
     }
+    if (label.prints()) writeFile(directory_ / labelPictureFile(label.number), portableBitmap(labelPicture(label).dots));
     writeFile(directory_ / (labelFileStem(label.number) + ".json"), labelRecord(label));
 }
 

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // What the emulator writes for the people and tests that read it: every received label
-// as label-NNNN.json with its graphics as label-NNNN-gK.pbm, every stored graphic as
-// stored-<device>_<name>.pbm, and one line in printed.log for every label printed.
+// as label-NNNN.json, the whole label as it prints as label-NNNN.pbm and its graphics as
+// label-NNNN-gK.pbm, every stored graphic as stored-<device>_<name>.pbm, and one line in
+// printed.log for every label printed.
 #pragma once
 
 #include <filesystem>
@@ -25,6 +26,7 @@ private:
 };
 
 std::string labelFileStem(int formatNumber);  // "label-0001"
+std::string labelPictureFile(int formatNumber);  // "label-0001.pbm"
 // The record written as label-NNNN.json (one field, command or error a line); graphics are
 // named by the file they went to.
 std::string labelRecord(const Label& label);

@@ -89,7 +89,7 @@ PrinterEvents eventsWritingTo(const std::optional<LabelFiles>& files) {
 class Emulator {
 public:
     Emulator(const Options& options, const std::optional<LabelFiles>& files)
-        : options_(options), model_(options.printTime, options.faults, eventsWritingTo(files), Clock::now()) {}
+        : options_(options), model_(options.printTime, options.faults, eventsWritingTo(files), Clock::now(), options.memoryKb) {}
 
     bool openPort();
     void run();

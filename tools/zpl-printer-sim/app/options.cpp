@@ -62,6 +62,10 @@ bool takeOption(std::string_view name, const std::string& value, Options& option
         const auto ms = wholeNumber(value, 600000);
         options.printTime = std::chrono::milliseconds(ms.value_or(0));
         if (!ms) error = "bad print time " + value;
+    } else if (name == "--memory") {
+        const auto kilobytes = wholeNumber(value, 1 << 24);
+        options.memoryKb = static_cast<long>(kilobytes.value_or(0));
+        if (!kilobytes) error = "bad memory size " + value;
     } else if (name == "--fault") {
         const auto rule = parseFaultRule(value);
         if (rule) options.faults.push_back(*rule);

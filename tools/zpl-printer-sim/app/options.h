@@ -23,6 +23,7 @@ struct Options {
     bool xonXoff = false;                 // --flow xonxoff
     std::size_t bufferBytes = 1024;       // --buffer: bytes on the line before the printer holds the host
     std::chrono::milliseconds printTime{0};  // --print-ms: time to print one label
+    long memoryKb = 8192;                 // --memory: the RAM ~HM reports, stored objects taken off
     std::vector<FaultRule> faults;        // --fault RULE (repeatable), --script FILE
 };
 
@@ -31,7 +32,7 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& error);
 
 inline constexpr const char* kUsage =
     "usage: zpl-printer-sim (--pty | --tcp PORT | --decode FILE) [--out DIR] [--baud N]\n"
-    "                       [--flow none|xonxoff] [--buffer BYTES] [--print-ms MS]\n"
+    "                       [--flow none|xonxoff] [--buffer BYTES] [--print-ms MS] [--memory KB]\n"
     "                       [--fault RULE]... [--script FILE]\n"
     "RULE: NAME[:after=N][,for=MS][,ms=MS], NAME one of paper-out head-open ribbon-out pause\n"
     "      buffer-full no-answer stall slow (slow needs ms=)\n";

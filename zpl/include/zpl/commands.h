@@ -45,6 +45,8 @@ std::string fieldData(std::string_view text);
 
 // ^XA with UTF-8 field data (^CI28), the print width and label length, and the home at 0,0.
 std::string formatStart(int widthDots, int lengthDots);
+// The same settings without ^XA, for a stored format.
+std::string formatSettings(int widthDots, int lengthDots);
 // The copies of this Issue, cut once after the last of them on a printer with a cutter
 // (^MMC); otherwise presented for tear-off (^MMT). Ends the format.
 std::string formatEnd(int copies, bool cut, bool printerHasCutter);

@@ -38,4 +38,8 @@ std::optional<HostStatus> takeHostStatus(std::string& incoming);
 // batch printing, and all copies of the formats still waiting (a partial one included).
 long labelsInPrinter(const HostStatus& status, const std::vector<int>& copiesOfUnprintedFormats);
 
+// The answer to ~HM, <STX>total,most,free<ETX><CR><LF> in kilobytes: the memory free now.
+// Nothing while no answer is whole.
+std::optional<long> takeFreeMemoryKb(std::string& incoming);
+
 }  // namespace zpl

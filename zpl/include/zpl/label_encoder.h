@@ -1,14 +1,16 @@
 // SPDX-License-Identifier: MIT
-// What a ZPL printer is sent for each Issue, from the renderer's layout of the label:
-//   - barcodes as the printer's own barcode commands, bar for bar as the renderer draws them,
-//     their human-readable text where the renderer puts it;
-//   - text the resident font has (printable ASCII) in that font, on the renderer's baseline
-//     and in its line's width;
-//   - on a printer that holds a Japanese font named in its entry, text that font covers in
-//     it, placed and sized as the resident font's lines;
-//   - everything else (Japanese text) as the renderer's 1-bit graphics of that field;
+// What a ZPL printer is sent for each Issue, from the renderer's layout of the label, so that
+// it prints the renderer's picture dot for dot:
+//   - text in the renderer's own glyphs, downloaded once a job as bitmap fonts of the printer
+//     (zpl/glyph_fonts.h) and typeset on the renderer's dots; a line whose new glyphs cost
+//     more than its picture, or that cannot be typeset (turned, cut at its box), as a picture;
+//   - barcodes as the printer's own barcode commands, bar for bar as the renderer draws them;
 //   - what does not change between labels (static elements and captions) stored in the
-//     printer once a job and recalled, as are graphics of field texts that repeat.
+//     printer once a job as a graphic, and with the barcodes' commands as a stored format
+//     (^DF) that each label recalls (^XF) with its barcodes' data (^FN).
+// With a Japanese font named in the printer's entry, text goes in the printer's fonts
+// instead (printable ASCII in the resident font, Japanese in that font), as before glyphs were
+// downloaded: fewer bytes, but the printer's glyphs, not the renderer's.
 #pragma once
 
 #include <memory>
@@ -25,9 +27,14 @@ struct EncoderSettings {
     int dotsPerInch = 203;
     GraphicCompression compression = GraphicCompression::Z64;
     bool printerHasCutter = false;
-    // A Japanese scalable font in the printer ("E:NAME.TTF"), for text lines it covers;
-    // empty: such text goes as graphics, which look exactly as the renderer draws them.
+    // A Japanese scalable font in the printer ("E:NAME.TTF"): text goes as the printer's
+    // fonts draw it (printable ASCII in the resident font, the rest in this font where it
+    // covers it), as it did before the printer was sent the renderer's glyphs. Empty: every
+    // text exactly as the renderer draws it.
     std::string japaneseFont{};
+    // Text in the renderer's glyphs downloaded as bitmap fonts; false (a printer with little
+    // memory): as pictures of its lines.
+    bool glyphFonts = true;
 };
 
 // One Issue: the label the renderer lays out from its content, its copies and whether it

@@ -66,17 +66,6 @@ constexpr std::array<TwoWidthCharacter, 20> kCodabar{{
     {'+', "nnwnwnw"}, {'A', "nnwwnwn"}, {'B', "nwnwnnw"}, {'C', "nnnwnww"}, {'D', "nnnwwwn"},
 }};
 
-std::vector<std::string> parametersOf(const std::string& params) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (;;) {
-        const auto comma = params.find(',', start);
-        parts.push_back(params.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-        if (comma == std::string::npos) return parts;
-        start = comma + 1;
-    }
-}
-
 std::string parameter(const std::vector<std::string>& parts, std::size_t index, std::string_view fallback) {
     return index < parts.size() && !parts[index].empty() ? parts[index] : std::string(fallback);
 }
@@ -322,6 +311,17 @@ BarcodeBars code128(const Field& field, BarWriter writer) {
 }
 
 }  // namespace
+
+std::vector<std::string> parametersOf(const std::string& params) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (;;) {
+        const auto comma = params.find(',', start);
+        parts.push_back(params.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (comma == std::string::npos) return parts;
+        start = comma + 1;
+    }
+}
 
 BarcodeBars barcodeBars(const Field& field) {
     if (field.kind != FieldKind::Barcode) return {};

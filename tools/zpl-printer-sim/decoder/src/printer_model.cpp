@@ -33,7 +33,7 @@ char printModeDigit(char mode) {
 }  // namespace
 
 PrinterModel::PrinterModel(std::chrono::milliseconds printTime, std::vector<FaultRule> script, PrinterEvents events,
-                           Clock::time_point now)
+                           Clock::time_point now, long memoryKb)
     : printTime_(printTime),
       waitingRules_(std::move(script)),
       events_(std::move(events)),
@@ -58,7 +58,11 @@ PrinterModel::PrinterModel(std::chrono::milliseconds printTime, std::vector<Faul
           },
           [this](const std::string& error) { note("rejected: " + error); },
           [this] { cutAfterNewest(); },
-      }) {
+          [this] {
+              if (!isActive(FaultKind::NoAnswer)) answers_ += memoryStatus();
+          },
+      }),
+      memoryKb_(memoryKb) {
     startDueRules(now);
 }
 
@@ -119,6 +123,11 @@ std::string PrinterModel::hostStatus() const {
                                ",0," + printModeDigit(lastPrintMode_) + ",0,0," + padded(remaining, 8) + ",1," +
                                padded(static_cast<long>(decoder_.storedGraphics().size()), 3);
     return framed(first) + framed(second) + framed("1234,0");
+}
+
+std::string PrinterModel::memoryStatus() const {
+    const long free = std::max(0L, memoryKb_ - static_cast<long>(decoder_.storedBytes() / 1024));
+    return framed(std::to_string(memoryKb_) + "," + padded(memoryKb_, 4) + "," + padded(free, 4));
 }
 
 bool PrinterModel::isActive(FaultKind kind) const {

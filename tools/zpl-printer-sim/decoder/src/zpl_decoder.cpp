@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <set>
 
 namespace zplsim {
@@ -11,12 +12,52 @@ namespace {
 
 // Commands that take no parameters end with their code, so a printer acts on them at
 // once (a status query or the end of a format is not left waiting for the next command).
-const std::set<std::string> kWithoutParameters{"^XA", "^XZ", "^FS", "~HS", "~JA"};
+const std::set<std::string> kWithoutParameters{"^XA", "^XZ", "^FS", "~HS", "~HM", "~JA"};
 
 // Graphic data is shortened to its length in the commands of a label record.
 constexpr std::size_t kLongestRecordedParameters = 80;
+// A stored format that recalls stored formats: no deeper than this.
+constexpr int kDeepestRecall = 4;
 
 bool isPrefix(char c) { return c == '^' || c == '~'; }
+
+struct Command {
+    std::string code;
+    std::string params;
+};
+
+// The first whole command off the front of `buffer` (text before it dropped); nothing while
+// its end has not come. A command ends where the next begins, but those without
+// parameters end with their code. `scanned` keeps where the search for the end went on.
+std::optional<Command> nextCommand(std::string& buffer, std::size_t& scanned, bool atEnd) {
+    const auto start = std::find_if(buffer.begin(), buffer.end(), isPrefix);
+    if (start != buffer.begin()) {
+        scanned = 0;
+        buffer.erase(buffer.begin(), start);  // text between commands means nothing
+    }
+    if (buffer.size() < 3) return std::nullopt;
+    std::string code = buffer.substr(0, 3);
+    std::transform(code.begin(), code.end(), code.begin(),
+                   [](char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); });
+    std::size_t parametersAt = 3;
+    if (code.compare(0, 2, "^A") == 0) {  // ^A is followed by the font name directly
+        code = "^A";
+        parametersAt = 2;
+    }
+    std::size_t end = parametersAt;
+    if (!kWithoutParameters.contains(code)) {
+        const auto next = std::find_if(buffer.begin() + static_cast<std::ptrdiff_t>(std::max(scanned, end)), buffer.end(), isPrefix);
+        if (next == buffer.end() && !atEnd) {
+            scanned = buffer.size();
+            return std::nullopt;
+        }
+        end = static_cast<std::size_t>(next - buffer.begin());
+    }
+    Command command{code, buffer.substr(parametersAt, end - parametersAt)};
+    buffer.erase(0, end);
+    scanned = 0;
+    return command;
+}
 
 std::string upper(std::string_view text) {
     std::string result(text);
@@ -108,16 +149,18 @@ bool Label::cutsAfterCopy(int copyNumber) const {
     return copyNumber % group == 0 || copyNumber == copies;
 }
 
-std::string storedGraphicName(std::string_view name) {
+std::string objectName(std::string_view name, std::string_view defaultExtension) {
     std::string device = "R";
     if (name.size() >= 2 && name[1] == ':') {
         device = std::string(1, name[0]);
         name.remove_prefix(2);
     }
     std::string object(name);
-    if (object.find('.') == std::string::npos) object += ".GRF";
+    if (object.find('.') == std::string::npos) object += defaultExtension;
     return upper(device + ":" + object);
 }
+
+std::string storedGraphicName(std::string_view name) { return objectName(name, ".GRF"); }
 
 void Decoder::feed(std::string_view bytes) {
     for (const char c : bytes) {
@@ -140,38 +183,27 @@ void Decoder::finish() {
 
 // Takes the first whole command off the buffer; false when there is none yet.
 bool Decoder::takeCommand(bool atEnd) {
-    const auto start = std::find_if(buffer_.begin(), buffer_.end(), isPrefix);
-    if (start != buffer_.begin()) {
-        scanned_ = 0;
-        buffer_.erase(buffer_.begin(), start);  // text between commands means nothing
-    }
-    if (buffer_.size() < 3) return false;
-    std::string code = upper(buffer_.substr(0, 3));
-    std::size_t parametersAt = 3;
-    if (code.compare(0, 2, "^A") == 0) {  // ^A is followed by the font name directly
-        code = "^A";
-        parametersAt = 2;
-    }
-    std::size_t end = parametersAt;
-    if (!kWithoutParameters.contains(code)) {
-        const auto next = std::find_if(buffer_.begin() + static_cast<std::ptrdiff_t>(std::max(scanned_, end)),
-                                       buffer_.end(), isPrefix);
-        if (next == buffer_.end() && !atEnd) {
-            scanned_ = buffer_.size();
-            return false;
-        }
-        end = static_cast<std::size_t>(next - buffer_.begin());
-    }
-    const std::string params = buffer_.substr(parametersAt, end - parametersAt);
-    buffer_.erase(0, end);
-    scanned_ = 0;
-    run(code, params);
+    const auto command = nextCommand(buffer_, scanned_, atEnd);
+    if (!command) return false;
+    run(command->code, command->params);
     return true;
+}
+
+// The commands of a stored format, run where ^XF recalls it.
+void Decoder::runStored(const std::string& text) {
+    std::string buffer = text;
+    std::size_t scanned = 0;
+    while (const auto command = nextCommand(buffer, scanned, true)) run(command->code, command->params);
 }
 
 void Decoder::run(const std::string& code, const std::string& params) {
     if (code[0] == '~') {
         runControl(code, params);
+    } else if (storing_ && code != "^XZ" && code != "^XA") {
+        // ^DF keeps the commands up to ^XZ as text; the ^FS that closes ^DF itself is not one of them.
+        label_->commands.push_back(recorded(code, params));
+        if (storing_->started || code != "^FS") storing_->text += code + params;
+        storing_->started = true;
     } else if (code == "^XA") {
         startFormat();
     } else if (label_) {
@@ -187,12 +219,16 @@ void Decoder::runControl(const std::string& code, const std::string& params) {
     if (label_) label_->commands.push_back(recorded(code, params));
     if (code == "~HS") {
         if (events_.hostStatusQuery) events_.hostStatusQuery();
+    } else if (code == "~HM") {
+        if (events_.memoryQuery) events_.memoryQuery();
     } else if (code == "~JA") {
         label_.reset();
         field_ = {};
         if (events_.cancelAll) events_.cancelAll();
     } else if (code == "~DG") {
         storeGraphic(params);
+    } else if (code == "~DB") {
+        storeFont(params);
     }
 }
 
@@ -222,7 +258,11 @@ void Decoder::runFormat(const std::string& code, const std::string& params) {
         if (parts.size() > 1 && !parts[1].empty()) bar_.wideToNarrow = std::strtod(parts[1].c_str(), nullptr);
         bar_.heightDots = numberOr(parts, 2, bar_.heightDots);
     } else if (code == "^ID") {
-        deleteGraphics(params);
+        deleteObjects(params);
+    } else if (code == "^DF") {
+        storing_ = StoringFormat{objectName(split(params, 2)[0], ".ZPL"), "", false};
+    } else if (code == "^XF") {
+        recallFormat(params);
     } else {
         runFieldCommand(code, params);
     }
@@ -231,9 +271,18 @@ void Decoder::runFormat(const std::string& code, const std::string& params) {
 void Decoder::runFieldCommand(const std::string& code, const std::string& params) {
     const auto parts = split(params, 3);
     if (code == "^FO" || code == "^FT") {
-        field_.x = numberOr(parts, 0, 0);
-        field_.y = numberOr(parts, 1, 0);
+        // ^FT without a coordinate goes on from the text typeset last; ^FO's default is 0.
+        const auto coordinate = [&](std::size_t index) -> std::optional<int> {
+            const auto value = index < parts.size() ? number(parts[index]) : std::nullopt;
+            if (value) return static_cast<int>(*value);
+            return code == "^FO" ? std::optional<int>(0) : std::nullopt;
+        };
+        field_.x = coordinate(0);
+        field_.y = coordinate(1);
         field_.origin = code.substr(1);
+        field_.placed = true;
+    } else if (code == "^FN") {
+        field_.number = numberOr(parts, 0, 0);
     } else if (code == "^FD" || code == "^FV") {
         field_.data = params;
     } else if (code == "^FH") {
@@ -262,10 +311,17 @@ void Decoder::startFormat() {
     label_->number = ++formats_;
     bar_ = {};
     field_ = {};
+    storing_.reset();
+    texts_.clear();
+    numbered_.clear();
 }
 
 void Decoder::endFormat() {
     if (field_.pending || field_.data) error("a field without ^FS");
+    if (storing_) storedFormats_[storing_->name] = storing_->text;
+    storing_.reset();
+    mergeNumberedFields();
+    typesetTexts();
     Label done = std::move(*label_);
     label_.reset();
     field_ = {};
@@ -278,23 +334,113 @@ void Decoder::endFormat() {
 
 void Decoder::endField() {
     std::optional<Field> field = std::move(field_.pending);
-    if (!field && field_.data) {
+    const std::string data = field_.data ? (field_.hexEscape ? withHexEscapes(*field_.data, *field_.hexEscape) : *field_.data) : "";
+    if (!field && field_.number && field_.data && !field_.placed) {
+        numbered_[*field_.number] = data;  // ^FN with ^FD and nothing else: the data of the fields of that number
+        field_ = {};
+        return;
+    }
+    const bool text = !field && (field_.data || field_.number);
+    if (text) {
         field = Field{};
         field->command = "A";
         field->font = field_.font.empty() ? defaultFont_ : field_.font;
         field->block = field_.block;
     }
     if (field) {
-        field->xDots = field_.x + homeX_;
-        field->yDots = field_.y + homeY_;
+        field->xDots = field_.x.value_or(0) + homeX_;
+        field->yDots = field_.y.value_or(0) + homeY_;
         // ZPL printers print a QR code placed with ^FO lower by the bar height of the ^BY
         // in force (10 dots at power-up), although ^BQ draws no bars.
         if (field->command == "BQ" && field_.origin == "FO") field->yDots += field->bar.heightDots;
         field->origin = field_.origin;
-        if (field_.data) field->data = field_.hexEscape ? withHexEscapes(*field_.data, *field_.hexEscape) : *field_.data;
+        field->number = field_.number;
+        field->data = data;
+        if (text) textField(*field);
         label().fields.push_back(std::move(*field));
     }
     field_ = {};
+}
+
+// Text in a font downloaded with ~DB (^A@ with its .FNT name) is typeset at the end of the
+// format; other fonts are recorded and not drawn.
+void Decoder::textField(Field& field) {
+    if (field.font.empty() || field.font.front() != '@') return;
+    const auto parts = split(std::string_view(field.font).substr(1), 4);
+    if (parts.size() > 3 && !parts[3].empty()) lastFontName_ = objectName(parts[3], ".FNT");
+    if (lastFontName_.size() < 4 || lastFontName_.substr(lastFontName_.size() - 4) != ".FNT") return;
+    const auto found = fonts_.find(lastFontName_);
+    if (found == fonts_.end()) return error("^A@: no font " + lastFontName_);
+    if (!parts[0].empty() && upper(parts[0]) != "N") return error("^A@: text turned in a bitmap font is not typeset here");
+    if (!field.block.empty()) return error("^A@: ^FB with a bitmap font is not typeset here");
+    const BitmapFont& font = *found->second;
+    const auto height = parts.size() > 1 ? number(parts[1]) : std::nullopt;
+    const auto width = parts.size() > 2 ? number(parts[2]) : std::nullopt;
+    // A bitmap font is magnified by whole factors, the nearest to the size asked for; a size
+    // not given follows the other, and neither given is the font's own.
+    const auto factor = [](std::optional<long> dots, int cell) {
+        return dots && *dots > 0 ? std::max(1, static_cast<int>(std::lround(static_cast<double>(*dots) / std::max(cell, 1)))) : 0;
+    };
+    int magnifyY = factor(height, font.cellHeightDots);
+    int magnifyX = factor(width, font.cellWidthDots);
+    if (magnifyX == 0) magnifyX = std::max(magnifyY, 1);
+    if (magnifyY == 0) magnifyY = magnifyX;
+    texts_.push_back({label().fields.size(), found->second, magnifyX, magnifyY,
+                      field_.x ? std::optional<int>(*field_.x + homeX_) : std::nullopt,
+                      field_.y ? std::optional<int>(*field_.y + homeY_) : std::nullopt, field_.origin == "FT", encoding_});
+}
+
+// Every ^FN field takes the data the format gave for its number (else keeps its own).
+void Decoder::mergeNumberedFields() {
+    for (Field& field : label().fields) {
+        if (!field.number) continue;
+        const auto given = numbered_.find(*field.number);
+        if (given != numbered_.end()) field.data = given->second;
+    }
+}
+
+// In the order of the fields: a text field without a position goes on where the text typeset
+// just before it ended; after any other field that position is not known.
+void Decoder::typesetTexts() {
+    bool followsText = false;  // the field before was typeset: the pen after it is known
+    int nextX = 0;             // the pen after the last field, on its baseline
+    int nextY = 0;
+    auto text = texts_.begin();
+    for (std::size_t index = 0; index < label().fields.size(); ++index) {
+        Field& field = label().fields[index];
+        if (text == texts_.end() || text->field != index) {
+            followsText = false;
+            continue;
+        }
+        const TextToTypeset& pending = *text++;
+        if ((!pending.x || !pending.y) && !followsText) {
+            error("^FT without a position, after no typeset text");
+            continue;
+        }
+        const int x = pending.x.value_or(nextX);
+        const int y = pending.y ? *pending.y + (pending.baseline ? 0 : pending.font->baselineDots * pending.magnifyY) : nextY;
+        TypesetText typeset = zplsim::typeset(*pending.font, characterCodes(field.data, pending.encoding), x, y,
+                                              pending.magnifyX, pending.magnifyY);
+        field.xDots = x;
+        field.yDots = pending.baseline || !pending.y ? y : *pending.y;
+        field.typeset = typeset.dots ? std::move(*typeset.dots) : Bitmap{};
+        field.typesetLeftDots = typeset.leftDots;
+        field.typesetTopDots = typeset.topDots;
+        followsText = true;
+        nextX = typeset.endXDots;
+        nextY = y;
+    }
+}
+
+void Decoder::recallFormat(const std::string& params) {
+    const std::string name = objectName(split(params, 2)[0], ".ZPL");
+    const auto found = storedFormats_.find(name);
+    if (found == storedFormats_.end()) return error("^XF: no stored format " + name);
+    if (recallDepth_ >= kDeepestRecall) return error("^XF: stored formats recalled " + std::to_string(kDeepestRecall) + " deep");
+    ++recallDepth_;
+    const std::string text = found->second;  // the stored format may replace itself
+    runStored(text);
+    --recallDepth_;
 }
 
 void Decoder::graphicField(const std::string& params) {
@@ -345,9 +491,29 @@ void Decoder::storeGraphic(const std::string& params) {
     if (events_.graphicStored) events_.graphicStored(name, *decoded.bitmap);
 }
 
-void Decoder::deleteGraphics(const std::string& params) {
+std::size_t Decoder::storedBytes() const {
+    std::size_t bytes = 0;
+    for (const auto& [name, bitmap] : stored_) bytes += bitmap.bits.size();
+    for (const auto& [name, font] : fonts_) {
+        for (const auto& [code, character] : font->characters) bytes += character.bitmap ? character.bitmap->bits.size() : 0;
+    }
+    for (const auto& [name, text] : storedFormats_) bytes += text.size();
+    return bytes;
+}
+
+void Decoder::storeFont(const std::string& params) {
+    DownloadedFont downloaded = readBitmapFont(params);
+    if (!downloaded.error.empty()) error(downloaded.error);
+    if (downloaded.font) fonts_[downloaded.name] = std::make_shared<const BitmapFont>(std::move(*downloaded.font));
+}
+
+// ^ID: graphics, fonts and formats whose names match ("*" any run of characters).
+void Decoder::deleteObjects(const std::string& params) {
     const std::string pattern = storedGraphicName(split(params, 2)[0]);
-    std::erase_if(stored_, [&](const auto& entry) { return matchesPattern(entry.first, pattern); });
+    const auto matching = [&](const auto& entry) { return matchesPattern(entry.first, pattern); };
+    std::erase_if(stored_, matching);
+    std::erase_if(fonts_, matching);
+    std::erase_if(storedFormats_, matching);
 }
 
 void Decoder::error(std::string text) {

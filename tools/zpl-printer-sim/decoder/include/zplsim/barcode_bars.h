@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "zplsim/zpl_decoder.h"
 
@@ -22,5 +23,8 @@ struct BarcodeBars {
 };
 
 BarcodeBars barcodeBars(const Field& field);
+
+// A field command's parameters, split at every comma.
+std::vector<std::string> parametersOf(const std::string& params);
 
 }  // namespace zplsim

@@ -29,7 +29,7 @@ struct PrinterEvents {
 class PrinterModel {
 public:
     PrinterModel(std::chrono::milliseconds printTime, std::vector<FaultRule> script, PrinterEvents events,
-                 Clock::time_point now);
+                 Clock::time_point now, long memoryKb = 8192);
 
     // Returns what the printer sends back: host status answers.
     std::string receive(std::string_view bytes, Clock::time_point now);
@@ -44,6 +44,8 @@ public:
 
     // The three lines: <STX>...<ETX><CR><LF> each.
     std::string hostStatus() const;
+    // ~HM: the memory installed, the most the user has, and what is free, in kilobytes.
+    std::string memoryStatus() const;
 
 private:
     struct ActiveFault {
@@ -74,6 +76,7 @@ private:
     int printed_ = 0;
     char lastPrintMode_ = 'T';
     int lastLabelLength_ = 0;
+    long memoryKb_ = 8192;
 };
 
 }  // namespace zplsim

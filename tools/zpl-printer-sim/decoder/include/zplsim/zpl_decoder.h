@@ -1,16 +1,19 @@
 // SPDX-License-Identifier: MIT
 // Reads a ZPL II byte stream as a printer does: formats (^XA...^XZ) become labels with
-// their fields and decoded graphics; ~DG stores graphics that ^XG recalls; ~HS and ~JA are
-// handed to the caller at once. Bytes may come in any pieces.
+// their fields and decoded graphics; ~DG stores graphics that ^XG recalls, ~DB bitmap fonts
+// that text is typeset in, ^DF formats that ^XF recalls with the data of their ^FN fields;
+// ~HS and ~JA are handed to the caller at once. Bytes may come in any pieces.
 #pragma once
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "zplsim/bitmap_font.h"
 #include "zplsim/graphic_data.h"
 
 namespace zplsim {
@@ -34,9 +37,15 @@ struct Field {
     std::string font;           // text: the ^A (or ^CF) font and its parameters, e.g. "0N,30,20"
     std::string block;          // text: the ^FB parameters, e.g. "200,1,0,R", when it has one
     BarDefaults bar;            // barcodes: the ^BY in force
-    std::string data;           // ^FD, after ^FH escapes
+    std::string data;           // ^FD, after ^FH escapes (for a ^FN field, the data given for its number)
     std::optional<Bitmap> image;  // graphics, magnified as printed
     std::string source;           // graphics: "GF hex", "GF Z64", or the stored name ("R:LOGO.GRF")
+    std::optional<int> number;    // ^FN
+    // Text in a downloaded bitmap font as typeset: its dots (0 × 0 without ink), and where
+    // their top-left lies. Nothing for text the emulator does not typeset.
+    std::optional<Bitmap> typeset;
+    int typesetLeftDots = 0;
+    int typesetTopDots = 0;
 };
 
 struct Label {
@@ -69,6 +78,7 @@ struct DecoderEvents {
     // ^CN1 between formats: cut now, after the labels printed so far. CUPS's label filter
     // sends it after a page that asks for a cut.
     std::function<void()> cutNow;
+    std::function<void()> memoryQuery{};  // ~HM
 };
 
 class Decoder {
@@ -80,21 +90,46 @@ public:
     void finish();
     bool insideFormat() const { return label_.has_value(); }
     const std::map<std::string, Bitmap>& storedGraphics() const { return stored_; }
+    const std::map<std::string, std::shared_ptr<const BitmapFont>>& storedFonts() const { return fonts_; }
+    const std::map<std::string, std::string>& storedFormats() const { return storedFormats_; }
+    // What the stored graphics, fonts and formats take of the printer's memory, about: a bit
+    // a dot, a byte a character.
+    std::size_t storedBytes() const;
 
 private:
     struct FieldState {
-        int x = 0;
-        int y = 0;
+        std::optional<int> x;  // missing after ^FT without it: the position after the last typeset text
+        std::optional<int> y;
         std::string origin = "FO";
         std::optional<Field> pending;  // a barcode or graphic command waiting for ^FS
         std::optional<std::string> data;
         std::string font;
         std::string block;
         std::optional<char> hexEscape;
+        std::optional<int> number;
+        bool placed = false;  // ^FO or ^FT given
+    };
+    // A text field waiting for the end of its format, where ^FN data and the position of the
+    // text before it are known.
+    struct TextToTypeset {
+        std::size_t field;  // in the label's fields
+        std::shared_ptr<const BitmapFont> font;
+        int magnifyX = 1;
+        int magnifyY = 1;
+        std::optional<int> x;  // the field origin, label home included
+        std::optional<int> y;
+        bool baseline = false;  // ^FT: y is the baseline; ^FO: the top of the cell
+        int encoding = 0;       // ^CI in force
+    };
+    struct StoringFormat {
+        std::string name;
+        std::string text;
+        bool started = false;  // the ^FS that closes ^DF itself has gone
     };
 
     bool takeCommand(bool atEnd);
     void run(const std::string& code, const std::string& params);
+    void runStored(const std::string& text);
     void runControl(const std::string& code, const std::string& params);
     void runFormat(const std::string& code, const std::string& params);
     void runFieldCommand(const std::string& code, const std::string& params);
@@ -102,7 +137,12 @@ private:
     void endFormat();
     void endField();
     void storeGraphic(const std::string& params);
-    void deleteGraphics(const std::string& params);
+    void storeFont(const std::string& params);
+    void deleteObjects(const std::string& params);
+    void recallFormat(const std::string& params);
+    void textField(Field& field);
+    void mergeNumberedFields();
+    void typesetTexts();
     void graphicField(const std::string& params);
     void recallGraphic(const std::string& params);
     void error(std::string text);
@@ -115,7 +155,12 @@ private:
     FieldState field_;
     BarDefaults bar_;
     std::string defaultFont_ = "0N,9,5";
+    std::string lastFontName_;  // ^A@ without a name uses the last one named
     int formats_ = 0;
+    int recallDepth_ = 0;
+    std::optional<StoringFormat> storing_;
+    std::vector<TextToTypeset> texts_;
+    std::map<int, std::string> numbered_;  // ^FN...^FD of this format: the data for every field of that number
     // Settings that stay from format to format, as a printer keeps them.
     char printMode_ = 'T';
     int printWidthDots_ = 0;
@@ -124,10 +169,13 @@ private:
     int homeY_ = 0;
     int encoding_ = 0;
     std::map<std::string, Bitmap> stored_;
+    std::map<std::string, std::shared_ptr<const BitmapFont>> fonts_;
+    std::map<std::string, std::string> storedFormats_;  // ^DF: the commands as text
 };
 
-// "R:LOGO.GRF" from "LOGO", "R:LOGO", "LOGO.GRF" or "r:logo.grf": device R: and extension
-// .GRF unless given, upper case.
+// "R:LOGO.GRF" from "LOGO", "R:LOGO", "LOGO.GRF" or "r:logo.grf": device R: and the extension
+// given (".GRF", ".FNT", ".ZPL") unless the name has one, upper case.
+std::string objectName(std::string_view name, std::string_view defaultExtension);
 std::string storedGraphicName(std::string_view name);
 
 }  // namespace zplsim
