@@ -169,13 +169,16 @@ double snapCoordinate(double valueMm, const std::vector<double>& lines, const Sn
 }
 
 MmRect movedByDots(const MmRect& frame, int deltaXDots, int deltaYDots, int dotsPerInch) {
-    // Both edges move by whole dots as the renderer rounds them, so the box keeps its dots.
-    const int left = wholeDots(frame.xMm, dotsPerInch) + deltaXDots;
-    const int top = wholeDots(frame.yMm, dotsPerInch) + deltaYDots;
-    const int right = wholeDots(frame.rightMm(), dotsPerInch) + deltaXDots;
-    const int bottom = wholeDots(frame.bottomMm(), dotsPerInch) + deltaYDots;
-    return tidy(dotEdgeMm(left, dotsPerInch), dotEdgeMm(top, dotsPerInch), dotEdgeMm(right, dotsPerInch),
-                dotEdgeMm(bottom, dotsPerInch));
+    // Both edges of a moving axis move by whole dots as the renderer rounds them, so the box
+    // keeps its dots; an axis that does not move keeps its values.
+    const auto moved = [dotsPerInch](double lowMm, double highMm, int deltaDots) {
+        if (deltaDots == 0) return std::pair{lowMm, highMm};
+        return std::pair{dotEdgeMm(wholeDots(lowMm, dotsPerInch) + deltaDots, dotsPerInch),
+                         dotEdgeMm(wholeDots(highMm, dotsPerInch) + deltaDots, dotsPerInch)};
+    };
+    const auto [left, right] = moved(frame.xMm, frame.rightMm(), deltaXDots);
+    const auto [top, bottom] = moved(frame.yMm, frame.bottomMm(), deltaYDots);
+    return tidy(left, top, right, bottom);
 }
 
 MmRect resizedByDots(const MmRect& frame, int deltaWidthDots, int deltaHeightDots, int dotsPerInch) {
