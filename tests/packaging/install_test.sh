@@ -16,7 +16,7 @@ lintian --fail-on error "$deb" || fail "lintian reports an error"
 dpkg-deb -e "$deb" "$work/control"
 grep -qx /etc/BcpCtrl/printers.json "$work/control/conffiles" || fail "printers.json is not a conffile"
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt6core6 libcairo2 libcups2; do  # the programs, the control's shared object, libcups opened by it
+for library in libqt6core6 libcairo2 libcups2 libzbar0; do  # the programs, the control's shared object, libcups opened by it, the designer's read-back
     echo "$depends" | grep -q "$library" || fail "Depends lacks $library"
 done
 
@@ -24,7 +24,7 @@ root=$work/root
 dpkg -x "$deb" "$root"
 DPKG_ROOT=$root sh "$work/control/postinst" configure
 [ "$(cd "$root/opt/BcpCtrl" && pwd -P)" = "$(cd "$root/etc/BcpCtrl" && pwd -P)" ] || fail "/opt/BcpCtrl is not the control's folder"
-for page in mokuren-goods.1 mokuren-cards.1 tsubaki.1 bcpctrl-render.1 zpl-printer-sim.1 bcpctrl-printers.5 bcpctrl-format.5; do
+for page in mokuren-goods.1 mokuren-cards.1 tsubaki.1 bcpctrl-render.1 bcpctrl-designer.1 zpl-printer-sim.1 bcpctrl-printers.5 bcpctrl-format.5; do
     gzip -t "$root/usr/share/man/man${page##*.}/$page.gz" || fail "man page $page"
 done
 
@@ -41,4 +41,7 @@ env -u DISPLAY -u WAYLAND_DISPLAY BCPCTRL_DRIVES="C=$root/opt" \
 labels=$(wc -l <"$root/etc/BcpCtrl/output/TEC_B-374.jsonl")
 pictures=$(find "$root/etc/BcpCtrl/output/images" -name 'label-*.png' | wc -l)
 [ "$labels" = 12 ] && [ "$pictures" = 12 ] || fail "$labels labels and $pictures pictures of 12 records"
+# The designer's checks, without a window, from the installed package and examples.
+"$root/usr/bin/bcpctrl-designer" --check "$examples/BcpCtrl/formats/LABEL1.json" \
+    --data "$examples/DATA/NYUKA.DAT" --kind NYUKA.DAT >/dev/null || fail "the installed designer's check exited with $?"
 echo "installed and issued $labels labels"

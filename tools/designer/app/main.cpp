@@ -6,7 +6,7 @@
 #include <QApplication>
 #include <QTimer>
 
-#include <charconv>
+#include <algorithm>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -79,10 +79,17 @@ std::optional<WindowRequest> parseWindowArguments(const QStringList& arguments, 
     return request;
 }
 
-// The window as the README shows it: drawn, checked and read back, then saved as a picture.
+// The window as the README shows it: drawn, checked and read back, its first barcode
+// selected, then saved as a picture.
 int saveScreenshot(designer::gui::DesignerWindow& window, const QString& file) {
     window.resize(1400, 980);
     QApplication::processEvents();
+    if (const auto& format = window.document().format(); format.ok()) {
+        const auto& fields = format.value().fields;
+        const auto barcode = std::find_if(fields.begin(), fields.end(),
+                                          [](const auto& field) { return field.type == labelformat::FieldType::Barcode; });
+        if (barcode != fields.end()) window.canvas()->setSelection({designer::gui::fieldAt(static_cast<std::size_t>(barcode - fields.begin()))});
+    }
     window.scanNow();
     window.canvas()->zoomToFit();
     QApplication::processEvents();

@@ -439,6 +439,8 @@ void DesignerWindow::showKeyHelp() {
 
 void DesignerWindow::createPanels() {
     const auto dock = [this](QWidget* panel, const QString& name, const QString& title, Qt::DockWidgetArea area) {
+        // The panel never shrinks below what its rows need: the dock scrolls instead.
+        panel->layout()->setSizeConstraint(QLayout::SetMinimumSize);
         auto* scroll = new QScrollArea(this);
         scroll->setWidget(panel);
         scroll->setWidgetResizable(true);
@@ -461,6 +463,7 @@ void DesignerWindow::createPanels() {
     tabifyDockWidget(dataDock, costDock);
     dataDock->raise();
     resizeDocks({docks_.front()}, {380}, Qt::Horizontal);
+    resizeDocks({docks_.front(), checks}, {3, 2}, Qt::Vertical);
     resizeDocks({dataDock}, {190}, Qt::Vertical);
 
     connect(properties_, &PropertyPanel::edited, this, &DesignerWindow::afterEdit);
