@@ -9,8 +9,10 @@
 #include <QDialog>
 #include <QDoubleSpinBox>
 #include <QInputMethodEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -242,6 +244,12 @@ private slots:
         clickRow(list, row);
         QCOMPARE(window->canvas()->selection(), std::vector<ObjectRef>{fieldAt(1)});
 
+        auto* number = window->propertyPanel()->findChild<QSpinBox*>(QStringLiteral("property:number"));
+        number->setValue(1);  // field 1's: refused, and the panel says so
+        QCOMPARE(fieldJson(window->document(), 1)["number"].get<int>(), 11);
+        QCOMPARE(number->value(), 11);
+        QVERIFY(window->propertyPanel()->findChild<QLabel*>(QStringLiteral("propertiesProblem"))->isVisibleTo(window.get()));
+
         auto* width = window->propertyPanel()->findChild<QDoubleSpinBox*>(QStringLiteral("property:widthMm"));
         QVERIFY(width != nullptr);
         width->setValue(40.0);
@@ -250,14 +258,16 @@ private slots:
         QCOMPARE(window->proof().barcodesReadBack(), 1);
     }
 
-    // Over the whole file before a label is printed: a name too long for its box (record 3)
-    // and a JAN too long to encode (record 7), each with its record; then record 1 printed
-    // through the control on the sample printer list's virtual printer.
+    // Over the whole file before a label is printed: a name too long for its box (record 3),
+    // a JAN too long to encode (record 7) and a record the program cannot read (9), each
+    // with its record; then record 1 printed through the control on the sample printer
+    // list's virtual printer.
     void fitCheckFindsPlantedValues() {
         const testing_support::TempDir dir;
         std::string data = fileText(designer_testing::sampleDataPath("NYUKA.DAT"));
         data = withPlantedValue(data, 3, 7, std::string(200, 'W'));
         data = withPlantedValue(data, 7, 21, "45711234001539999");
+        data = withPlantedValue(data, 9, 5, "\x81");  // half a character: not CP932
         const fs::path file = dir.write("NYUKA.DAT", data);
         auto window = this->window();
         QVERIFY(window->openFormat(qt(designer_testing::sampleFormatPath("LABEL1"))));
@@ -273,6 +283,11 @@ private slots:
         QVERIFY(refused != nullptr);
         QCOMPARE(refused->text(0), QStringLiteral("項目 11"));
         QCOMPARE(refused->text(1), QStringLiteral("7"));
+        QTreeWidgetItem* unreadable = rowWith(list, 3, QStringLiteral("プログラムが読めません"));
+        QVERIFY(unreadable != nullptr);
+        QCOMPARE(unreadable->text(1), QStringLiteral("9"));
+        clickRow(list, unreadable);
+        QVERIFY(window->dataPanel()->findChild<QLabel*>(QStringLiteral("recordRefusal"))->isVisibleTo(window.get()));
         clickRow(list, cut);
         QCOMPARE(window->dataPanel()->currentRecord()->number, 3);
         QCOMPARE(window->canvas()->selection(), std::vector<ObjectRef>{fieldAt(*window->document().fieldIndexOf(6))});
@@ -284,6 +299,43 @@ private slots:
         const std::string printed = fileText(system_.path() / "output" / "TEC_B-374.jsonl");
         QCOMPARE(std::count(printed.begin(), printed.end(), '\n'), 1);
         QVERIFY(printed.find("黒糖かりんとう 徳用袋") != std::string::npos);
+    }
+
+    // Unsaved work autosaved is offered back at the next open; a change by another program
+    // is offered for reload; closing with changes asks, and Cancel keeps the window open.
+    void offersRecoveryReloadAndSaving() {
+        const testing_support::TempDir dir;
+        const std::string original = fileText(designer_testing::sampleFormatPath("LABEL1"));
+        const fs::path file = dir.write("LABEL1.json", original);
+        {
+            auto crashed = std::get<FormatFile>(FormatFile::open(file));
+            QVERIFY(crashed.document().setFieldKey(0, "xMm", 41.0));
+            QVERIFY(crashed.autosave());
+        }
+        auto window = this->window();
+        answer_ = QMessageBox::Yes;
+        QVERIFY(window->openFormat(qt(file)));
+        QVERIFY(told_.size() == 1 && told_.front().contains(QStringLiteral("自動保存")));
+        QCOMPARE(fieldJson(window->document(), 0)["xMm"].get<double>(), 41.0);
+        QVERIFY(window->isWindowModified());
+
+        auto changed = *FormatDocument::fromText(original);
+        QVERIFY(changed.setLabelKey("widthMm", 90.0));
+        dir.write("LABEL1.json", changed.text());
+        told_.clear();
+        window->checkDiskChange();
+        QVERIFY(told_.size() == 1 && told_.front().contains(QStringLiteral("変更されました")));
+        QCOMPARE(window->document().text(), changed.text());
+
+        window->canvas()->setSelection({fieldAt(0)});
+        QTest::keyClick(window->canvas(), Qt::Key_Right);
+        told_.clear();
+        answer_ = QMessageBox::Cancel;
+        QVERIFY(!window->close());
+        QVERIFY(told_.size() == 1 && told_.front().contains(QStringLiteral("保存されていません")));
+        answer_ = QMessageBox::Discard;
+        QVERIFY(window->close());
+        QCOMPARE(fileText(file), changed.text());
     }
 
     // The original stays byte for byte, the user is told why, and the changes stay unsaved.

@@ -47,6 +47,8 @@ CostPanel::CostPanel(QWidget* parent)
     table_->setObjectName(QStringLiteral("costTable"));
     table_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     table_->setAccessibleName(QStringLiteral("ラベルのコスト"));
+    table_->setText(QStringLiteral("「計算」(F8) で、いまのラベルを制御の ZPL エンコーダーで符号化し、1 枚目と 2 枚目からのバイト数と送る時間を出します。"));
+    table_->setWordWrap(true);
     layout->addWidget(note_);
     layout->addWidget(table_);
     layout->addStretch();
