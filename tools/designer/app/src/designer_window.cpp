@@ -623,36 +623,22 @@ bool DesignerWindow::chooseSavePath() {
 
 bool DesignerWindow::save() {
     if (file_->path().empty()) return chooseSavePath();
-    const QString path = qt(file_->path().string());
-    watcher_->removePath(path);
-    const SaveResult result = file_->save();
-    watcher_->addPath(path);  // the file is a new one after the rename
-    declinedDiskBytes_.reset();
-    if (!result.saved) {
-        tell(QMessageBox::Critical, QStringLiteral("「%1」を保存できませんでした。元のファイルはそのままです。\n\n理由: %2")
-                                        .arg(path, qt(result.error)));
-        return false;
-    }
-    if (!result.warnings.empty()) {
-        QString list;
-        for (const Finding& finding : result.warnings) list += QStringLiteral("・%1: %2\n").arg(placeText(finding), findingText(finding));
-        tell(QMessageBox::Warning, QStringLiteral("保存しました。ただしこのままでは、プログラムの LoadFormat が次のエラーで読み込みを拒みます:\n\n%1")
-                                       .arg(list));
-    }
-    afterEdit();
-    updateTitle();
-    return true;
+    return saveTo(std::nullopt);
 }
 
-bool DesignerWindow::saveAs(const QString& path) {
+bool DesignerWindow::saveAs(const QString& path) { return saveTo(path); }
+
+bool DesignerWindow::saveTo(const std::optional<QString>& newPath) {
     const std::filesystem::path before = file_->path();
     if (!before.empty()) watcher_->removePath(qt(before.string()));
-    const SaveResult result = file_->saveAs(path.toStdString());
+    const SaveResult result = newPath ? file_->saveAs(newPath->toStdString()) : file_->save();
+    // The file is a new one after the rename: watched afresh.
     if (!file_->path().empty()) watcher_->addPath(qt(file_->path().string()));
     declinedDiskBytes_.reset();
     if (!result.saved) {
         tell(QMessageBox::Critical, QStringLiteral("「%1」へ保存できませんでした。%2\n\n理由: %3")
-                                        .arg(path, before.empty() ? QString() : QStringLiteral("元のファイルはそのままです。"), qt(result.error)));
+                                        .arg(newPath.value_or(qt(before.string())),
+                                             before.empty() ? QString() : QStringLiteral("元のファイルはそのままです。"), qt(result.error)));
         return false;
     }
     if (!result.warnings.empty()) {
@@ -661,10 +647,12 @@ bool DesignerWindow::saveAs(const QString& path) {
         tell(QMessageBox::Warning, QStringLiteral("保存しました。ただしこのままでは、プログラムの LoadFormat が次のエラーで読み込みを拒みます:\n\n%1")
                                        .arg(list));
     }
-    checker_.reset();  // images are now found from the new folder
-    checkerRevision_ = UINT64_MAX;
+    if (newPath) {
+        checker_.reset();  // images are now found from the new folder
+        checkerRevision_ = UINT64_MAX;
+        redraw(nullptr);
+    }
     afterEdit();
-    redraw(nullptr);
     updateTitle();
     return true;
 }

@@ -96,6 +96,7 @@ private:
 
     void attach(FormatFile file);
     bool maybeSave();
+    bool saveTo(const std::optional<QString>& newPath);
     bool chooseSavePath();
     QString chooseImage();
     void offerRecovery();
