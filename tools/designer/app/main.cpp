@@ -79,11 +79,12 @@ std::optional<WindowRequest> parseWindowArguments(const QStringList& arguments, 
     return request;
 }
 
-// The window as the README shows it: drawn, checked and read back, its first barcode
-// selected, then saved as a picture.
-int saveScreenshot(designer::gui::DesignerWindow& window, const QString& file) {
+// The window as the README shows it: drawn, checked and read back, its data file checked,
+// its first barcode selected, then saved as a picture.
+int saveScreenshot(designer::gui::DesignerWindow& window, const QString& file, bool withData) {
     window.resize(1400, 980);
     QApplication::processEvents();
+    if (withData) window.runFitCheck();
     if (const auto& format = window.document().format(); format.ok()) {
         const auto& fields = format.value().fields;
         const auto barcode = std::find_if(fields.begin(), fields.end(),
@@ -124,6 +125,6 @@ int main(int argc, char** argv) {
     window.show();
     if (!request->format.isEmpty()) window.openFormat(request->format);
     if (!request->data.isEmpty()) window.openData(request->data, request->kind);
-    if (!request->screenshot.isEmpty()) return saveScreenshot(window, request->screenshot);
+    if (!request->screenshot.isEmpty()) return saveScreenshot(window, request->screenshot, !request->data.isEmpty());
     return QApplication::exec();
 }

@@ -91,10 +91,12 @@ CanvasView::CanvasView(QWidget* parent)
 
 void CanvasView::setFormat(const labelformat::LabelFormat& format) {
     format_ = format;
-    std::erase_if(selection_, [&](ObjectRef object) {
+    // Objects an undo took away are no longer selected.
+    const auto gone = std::erase_if(selection_, [&](ObjectRef object) {
         return isField(object) ? object.index >= format_.fields.size() : object.index >= format_.statics.size();
     });
     viewport()->update();
+    if (gone > 0) emit selectionChanged();
 }
 
 void CanvasView::setPicture(const render::Raster& picture) {
@@ -186,6 +188,11 @@ int CanvasView::fitZoom() const {
     return std::clamp(std::min(across, down), 1, kLargestFitZoom);
 }
 
+bool CanvasView::labelFits() const {
+    const QSizeF label = QSizeF(labelSizeDots()) * pixelsPerDot();
+    return label.width() + 2 * kMarginPx <= viewport()->width() && label.height() + 2 * kMarginPx <= viewport()->height();
+}
+
 void CanvasView::zoomToFit() {
     fitting_ = true;
     zoom_ = fitZoom();
@@ -193,7 +200,7 @@ void CanvasView::zoomToFit() {
     viewport()->update();
     horizontalRuler_->update();
     verticalRuler_->update();
-    emit zoomChanged(zoom_, true);
+    emit zoomChanged(zoom_, labelFits());
 }
 
 void CanvasView::setZoom(int pixelsPerDot, std::optional<QPoint> anchor) {
@@ -209,7 +216,7 @@ void CanvasView::setZoom(int pixelsPerDot, std::optional<QPoint> anchor) {
     viewport()->update();
     horizontalRuler_->update();
     verticalRuler_->update();
-    emit zoomChanged(zoom_, false);
+    emit zoomChanged(zoom_, fitting_ && labelFits());
 }
 
 void CanvasView::zoomInOrOut(int steps, std::optional<QPoint> anchor) {
@@ -228,7 +235,7 @@ void CanvasView::resizeEvent(QResizeEvent* event) {
     verticalRuler_->setGeometry(area.left() - Ruler::kThicknessPx, area.top(), Ruler::kThicknessPx, area.height());
     if (fitting_) {
         zoom_ = fitZoom();
-        emit zoomChanged(zoom_, true);
+        emit zoomChanged(zoom_, labelFits());
     }
     updateScrollBars();
 }

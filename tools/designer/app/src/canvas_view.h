@@ -79,7 +79,8 @@ signals:
     void placementsCommitted(const designer::gui::PlacementChanges& changes, const QString& stepName);
     void turnRequested();
     void cursorMoved(double xMm, double yMm, int xDots, int yDots, bool onLabel);
-    void zoomChanged(int pixelsPerDot, bool fitting);
+    // `whole`: the label fits the canvas at this zoom.
+    void zoomChanged(int pixelsPerDot, bool whole);
 
 protected:
     bool event(QEvent* event) override;
@@ -115,6 +116,7 @@ private:
     QSize labelSizeDots() const;
     void updateScrollBars();
     int fitZoom() const;
+    bool labelFits() const;
     double mmPerPixel() const;
     QRectF viewportRectOf(const render::DotRect& dots) const;
     render::DotRect dotsOf(ObjectRef object) const;

@@ -29,7 +29,10 @@ QString lineText(const ZplDestination& destination) {
 CostPanel::CostPanel(QWidget* parent)
     : QWidget(parent), printer_(new QComboBox(this)), note_(new QLabel(this)), table_(new QLabel(this)) {
     setObjectName(QStringLiteral("cost"));
-    auto* layout = new QVBoxLayout(this);
+    // The printer on the left, the figures on the right: the panel is wide and low.
+    auto* columns = new QHBoxLayout(this);
+    auto* layout = new QVBoxLayout;
+    columns->addLayout(layout, 1);
     auto* row = new QHBoxLayout;
     printer_->setObjectName(QStringLiteral("costPrinter"));
     printer_->setAccessibleName(QStringLiteral("コストを見るプリンター"));
@@ -50,8 +53,8 @@ CostPanel::CostPanel(QWidget* parent)
     table_->setText(QStringLiteral("「計算」(F8) で、いまのラベルを制御の ZPL エンコーダーで符号化し、1 枚目と 2 枚目からのバイト数と送る時間を出します。"));
     table_->setWordWrap(true);
     layout->addWidget(note_);
-    layout->addWidget(table_);
     layout->addStretch();
+    columns->addWidget(table_, 1);
     connect(recalculate, &QPushButton::clicked, this, &CostPanel::recalculateRequested);
     connect(printer_, &QComboBox::activated, this, &CostPanel::recalculateRequested);
 }

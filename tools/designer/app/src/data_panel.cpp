@@ -43,7 +43,12 @@ DataPanel::DataPanel(QWidget* parent)
       fitSummary_(new QLabel(this)),
       fitList_(new QTreeWidget(this)) {
     setObjectName(QStringLiteral("data"));
-    auto* layout = new QVBoxLayout(this);
+    // The record on the left, the fit check over the file on the right: the panel is wide and low.
+    auto* columns = new QHBoxLayout(this);
+    auto* layout = new QVBoxLayout;
+    auto* fitColumn = new QVBoxLayout;
+    columns->addLayout(layout, 2);
+    columns->addLayout(fitColumn, 3);
     file_->setWordWrap(true);
     file_->setObjectName(QStringLiteral("dataFile"));
     layout->addWidget(file_);
@@ -95,6 +100,7 @@ DataPanel::DataPanel(QWidget* parent)
     refusal_->setStyleSheet(QStringLiteral("color: #c00000"));
     refusal_->hide();
     layout->addWidget(refusal_);
+    layout->addStretch();
 
     fitButton_->setObjectName(QStringLiteral("fitCheck"));
     fitButton_->setAccessibleName(QStringLiteral("はみ出し検査"));
@@ -107,9 +113,12 @@ DataPanel::DataPanel(QWidget* parent)
     fitList_->setHeaderLabels({QStringLiteral("場所"), QStringLiteral("いちばん悪いレコード"), QStringLiteral("件数"), QStringLiteral("内容")});
     fitList_->setRootIsDecorated(false);
     fitList_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    layout->addWidget(fitButton_);
-    layout->addWidget(fitSummary_);
-    layout->addWidget(fitList_, 1);
+    fitList_->setMinimumHeight(100);
+    auto* fitRow = new QHBoxLayout;
+    fitRow->addWidget(fitButton_);
+    fitRow->addWidget(fitSummary_, 1);
+    fitColumn->addLayout(fitRow);
+    fitColumn->addWidget(fitList_, 1);
 
     connect(open, &QPushButton::clicked, this, &DataPanel::openRequested);
     connect(fitButton_, &QPushButton::clicked, this, &DataPanel::fitCheckRequested);

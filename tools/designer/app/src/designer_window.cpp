@@ -464,7 +464,7 @@ void DesignerWindow::createPanels() {
     dataDock->raise();
     resizeDocks({docks_.front()}, {380}, Qt::Horizontal);
     resizeDocks({docks_.front(), checks}, {3, 2}, Qt::Vertical);
-    resizeDocks({dataDock}, {190}, Qt::Vertical);
+    resizeDocks({dataDock}, {210}, Qt::Vertical);
 
     connect(properties_, &PropertyPanel::edited, this, &DesignerWindow::afterEdit);
     connect(checks_, &ChecksPanel::elementChosen, this, &DesignerWindow::selectElement);
@@ -520,11 +520,11 @@ void DesignerWindow::connectCanvas() {
                                              .arg(yDots)
                                        : QString());
     });
-    connect(canvas_, &CanvasView::zoomChanged, this, [this](int zoom, bool fitting) {
+    connect(canvas_, &CanvasView::zoomChanged, this, [this](int zoom, bool whole) {
         viewStatus_->setText(QStringLiteral("%1 dpi  %2 倍%3  目盛り: %4")
                                  .arg(dotsPerInch_)
                                  .arg(zoom)
-                                 .arg(fitting ? QStringLiteral(" (全体)") : QString())
+                                 .arg(whole ? QStringLiteral(" (全体)") : QString())
                                  .arg(Ruler::countsDots(zoom) ? QStringLiteral("ドット") : QStringLiteral("mm")));
     });
 }
