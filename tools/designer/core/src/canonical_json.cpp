@@ -1,31 +1,24 @@
 // SPDX-License-Identifier: MIT
 #include "designer/canonical_json.h"
 
+#include <utility>
+#include <vector>
+
 #include "labelformat/json_reading.h"
 
 namespace designer {
 namespace {
 
-// Arrays and objects nest no deeper than the limit: counted on the text, before the
-// parser builds anything. Brackets inside strings do not count.
-bool nestedWithin(std::string_view text, int limit) {
-    int depth = 0;
-    bool inString = false;
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        const char c = text[at];
-        if (inString) {
-            if (c == '\\') {
-                ++at;
-            } else if (c == '"') {
-                inString = false;
-            }
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '[' || c == '{') {
-            if (++depth > limit) return false;
-        } else if (c == ']' || c == '}') {
-            --depth;
-        }
+// Arrays and objects nest no deeper than the limit. Counted without recursion, since the
+// document may nest deeper than the stack would take.
+bool nestedWithin(const Json& document, int limit) {
+    std::vector<std::pair<const Json*, int>> pending{{&document, 1}};
+    while (!pending.empty()) {
+        const auto [value, depth] = pending.back();
+        pending.pop_back();
+        if (!value->is_structured()) continue;
+        if (depth > limit) return false;
+        for (const Json& member : *value) pending.emplace_back(&member, depth + 1);
     }
     return true;
 }
@@ -77,12 +70,12 @@ std::optional<Json> parseFormatJson(std::string_view text, std::string* why) {
         if (why != nullptr) *why = reason;
         return std::nullopt;
     };
-    if (!nestedWithin(text, kMaxNestingDepth)) return fail("nested too deeply");
     std::string saturated;
     const std::string_view readable = labelformat::json_reading::withLongIntegersSaturated(text, saturated);
     Json document = Json::parse(readable.begin(), readable.end(), nullptr, /*allow_exceptions=*/false);
     if (document.is_discarded()) return fail("not JSON");
     if (!document.is_object()) return fail("not a JSON object");
+    if (!nestedWithin(document, kMaxNestingDepth)) return fail("nested too deeply");
     return document;
 }
 

@@ -189,41 +189,37 @@ bool FormatDocument::setLabelKey(std::string_view key, Json value, std::string_v
     return true;
 }
 
-bool FormatDocument::setFieldKey(std::size_t index, std::string_view key, Json value, std::string_view mergeKey) {
-    Json* field = elementJson({ElementKind::Field, index});
-    if (field == nullptr || (isNumberKey(key) && !fieldNumberUsable(value, index)) ||
-        !setKeyIn(*field, key, std::move(value))) {
-        return false;
-    }
-    commit(elementName(ElementKind::Field, index) + ": " + std::string(key), mergeKey);
+bool FormatDocument::setElementKey(ElementRef element, std::string_view key, Json value, std::string_view mergeKey) {
+    Json* object = elementJson(element);
+    if (object == nullptr || !setKeyIn(*object, key, std::move(value))) return false;
+    commit(elementName(element.kind, element.index) + ": " + std::string(key), mergeKey);
     return true;
+}
+
+bool FormatDocument::removeElementKey(ElementRef element, std::string_view key) {
+    Json* object = elementJson(element);
+    const auto tokens = keyTokens(key);
+    Json* holder = object == nullptr ? nullptr : holderOf(*object, tokens, /*create=*/false);
+    if (holder == nullptr || holder->erase(tokens.back()) == 0) return false;
+    commit(elementName(element.kind, element.index) + ": remove " + std::string(key), {});
+    return true;
+}
+
+bool FormatDocument::setFieldKey(std::size_t index, std::string_view key, Json value, std::string_view mergeKey) {
+    if (isNumberKey(key) && !fieldNumberUsable(value, index)) return false;
+    return setElementKey({ElementKind::Field, index}, key, std::move(value), mergeKey);
 }
 
 bool FormatDocument::setStaticKey(std::size_t index, std::string_view key, Json value, std::string_view mergeKey) {
-    Json* element = elementJson({ElementKind::Static, index});
-    if (element == nullptr || !setKeyIn(*element, key, std::move(value))) return false;
-    commit(elementName(ElementKind::Static, index) + ": " + std::string(key), mergeKey);
-    return true;
+    return setElementKey({ElementKind::Static, index}, key, std::move(value), mergeKey);
 }
 
 bool FormatDocument::removeFieldKey(std::size_t index, std::string_view key) {
-    Json* field = elementJson({ElementKind::Field, index});
-    if (field == nullptr || isNumberKey(key)) return false;
-    const auto tokens = keyTokens(key);
-    Json* holder = holderOf(*field, tokens, /*create=*/false);
-    if (holder == nullptr || holder->erase(tokens.back()) == 0) return false;
-    commit(elementName(ElementKind::Field, index) + ": remove " + std::string(key), {});
-    return true;
+    return !isNumberKey(key) && removeElementKey({ElementKind::Field, index}, key);
 }
 
 bool FormatDocument::removeStaticKey(std::size_t index, std::string_view key) {
-    Json* element = elementJson({ElementKind::Static, index});
-    if (element == nullptr) return false;
-    const auto tokens = keyTokens(key);
-    Json* holder = holderOf(*element, tokens, /*create=*/false);
-    if (holder == nullptr || holder->erase(tokens.back()) == 0) return false;
-    commit(elementName(ElementKind::Static, index) + ": remove " + std::string(key), {});
-    return true;
+    return removeElementKey({ElementKind::Static, index}, key);
 }
 
 std::optional<std::size_t> FormatDocument::addField(Json field) {
@@ -253,6 +249,13 @@ std::optional<std::size_t> FormatDocument::addStatic(Json element) {
     return statics->size() - 1;
 }
 
+std::size_t FormatDocument::insertCopy(ElementRef original, Json copy) {
+    Json& array = *arrayOf(original.kind, false);
+    array.insert(array.begin() + static_cast<std::ptrdiff_t>(original.index) + 1, std::move(copy));
+    commit("duplicate " + elementName(original.kind, original.index), {});
+    return original.index + 1;
+}
+
 std::optional<std::size_t> FormatDocument::duplicateField(std::size_t index) {
     const Json* field = elementJson({ElementKind::Field, index});
     if (field == nullptr) return std::nullopt;
@@ -261,37 +264,26 @@ std::optional<std::size_t> FormatDocument::duplicateField(std::size_t index) {
     if (!number) return std::nullopt;
     Json copy = *field;
     copy[std::string(kNumberKey)] = *number;
-    Json& fields = *arrayOf(ElementKind::Field, false);
-    fields.insert(fields.begin() + static_cast<std::ptrdiff_t>(index) + 1, std::move(copy));
-    commit("duplicate " + elementName(ElementKind::Field, index), {});
-    return index + 1;
+    return insertCopy({ElementKind::Field, index}, std::move(copy));
 }
 
 std::optional<std::size_t> FormatDocument::duplicateStatic(std::size_t index) {
     const Json* element = elementJson({ElementKind::Static, index});
     if (element == nullptr) return std::nullopt;
-    Json copy = *element;
-    Json& statics = *arrayOf(ElementKind::Static, false);
-    statics.insert(statics.begin() + static_cast<std::ptrdiff_t>(index) + 1, std::move(copy));
-    commit("duplicate " + elementName(ElementKind::Static, index), {});
-    return index + 1;
+    return insertCopy({ElementKind::Static, index}, *element);
 }
 
-bool FormatDocument::removeField(std::size_t index) {
-    Json* fields = arrayOf(ElementKind::Field, false);
-    if (fields == nullptr || index >= fields->size()) return false;
-    fields->erase(index);
-    commit("remove " + elementName(ElementKind::Field, index), {});
+bool FormatDocument::removeElement(ElementRef element) {
+    Json* array = arrayOf(element.kind, false);
+    if (array == nullptr || element.index >= array->size()) return false;
+    array->erase(element.index);
+    commit("remove " + elementName(element.kind, element.index), {});
     return true;
 }
 
-bool FormatDocument::removeStatic(std::size_t index) {
-    Json* statics = arrayOf(ElementKind::Static, false);
-    if (statics == nullptr || index >= statics->size()) return false;
-    statics->erase(index);
-    commit("remove " + elementName(ElementKind::Static, index), {});
-    return true;
-}
+bool FormatDocument::removeField(std::size_t index) { return removeElement({ElementKind::Field, index}); }
+
+bool FormatDocument::removeStatic(std::size_t index) { return removeElement({ElementKind::Static, index}); }
 
 bool FormatDocument::moveElement(ElementRef element, std::size_t toIndex) {
     Json* array = arrayOf(element.kind, false);

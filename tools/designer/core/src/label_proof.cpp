@@ -68,13 +68,31 @@ std::vector<unsigned char> greyOf(const render::Raster& picture, const render::D
     return grey;
 }
 
+// Scan lines a dot or two apart find any readable symbol; a linear symbol is read along its
+// bars' direction only, as a scanner's line crosses it.
+struct ScanLines {
+    int horizontalEveryDots = 1;  // 0: none
+    int verticalEveryDots = 1;
+};
+
+ScanLines scanLinesFor(const render::BarcodeElement& barcode) {
+    constexpr int kLinearSpacingDots = 2;
+    if (barcode.symbol->isMatrix()) return {1, 1};
+    if (barcode.placement.rotationDeg % 180 == 0) return {kLinearSpacingDots, 0};
+    return {0, kLinearSpacingDots};
+}
+
 // Everything zbar reads in the grey picture, looking for one symbology only.
-std::vector<std::string> readSymbols(std::vector<unsigned char>& grey, int width, int height, zbar::zbar_symbol_type_t type) {
+std::vector<std::string> readSymbols(std::vector<unsigned char>& grey, int width, int height, zbar::zbar_symbol_type_t type,
+                                     ScanLines lines) {
     using Scanner = std::unique_ptr<zbar::zbar_image_scanner_t, render::FreeWith<zbar::zbar_image_scanner_destroy>>;
     using Image = std::unique_ptr<zbar::zbar_image_t, render::FreeWith<zbar::zbar_image_destroy>>;
     const Scanner scanner(zbar::zbar_image_scanner_create());
     zbar::zbar_image_scanner_set_config(scanner.get(), zbar::ZBAR_NONE, zbar::ZBAR_CFG_ENABLE, 0);
     zbar::zbar_image_scanner_set_config(scanner.get(), type, zbar::ZBAR_CFG_ENABLE, 1);
+    // zbar's "Y density" spaces the horizontal scan lines, its "X density" the vertical ones.
+    zbar::zbar_image_scanner_set_config(scanner.get(), zbar::ZBAR_NONE, zbar::ZBAR_CFG_Y_DENSITY, lines.horizontalEveryDots);
+    zbar::zbar_image_scanner_set_config(scanner.get(), zbar::ZBAR_NONE, zbar::ZBAR_CFG_X_DENSITY, lines.verticalEveryDots);
     const Image image(zbar::zbar_image_create());
     zbar::zbar_image_set_format(image.get(), zbar_fourcc('Y', '8', '0', '0'));
     zbar::zbar_image_set_size(image.get(), static_cast<unsigned>(width), static_cast<unsigned>(height));
@@ -193,7 +211,7 @@ BarcodeScan LabelChecker::scanBarcode(const render::Raster& picture, const rende
     int width = 0;
     int height = 0;
     auto grey = greyOf(picture, barcode.placement.box, width, height);
-    const auto read = readSymbols(grey, width, height, scannerTypeOf(barcode.symbol->symbology));
+    const auto read = readSymbols(grey, width, height, scannerTypeOf(barcode.symbol->symbology), scanLinesFor(barcode));
     const auto match = std::find_if(read.begin(), read.end(), [&](const std::string& data) {
         return withoutGroupSeparators(data) == withoutGroupSeparators(scan.expected);
     });

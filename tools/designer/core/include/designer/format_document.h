@@ -134,6 +134,11 @@ private:
     Json* elementJson(ElementRef element);
     Json* arrayOf(ElementKind kind, bool create);
     bool setKeyIn(Json& object, std::string_view key, Json value);
+    bool setElementKey(ElementRef element, std::string_view key, Json value, std::string_view mergeKey);
+    bool removeElementKey(ElementRef element, std::string_view key);
+    bool removeElement(ElementRef element);
+    // Puts the copy right after the original, which must exist; its position.
+    std::size_t insertCopy(ElementRef original, Json copy);
     bool fieldNumberUsable(const Json& value, std::optional<std::size_t> except) const;
     // Makes the change to json_ a step (or part of the open one).
     void commit(std::string name, std::string_view mergeKey);

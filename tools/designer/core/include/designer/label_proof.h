@@ -45,7 +45,8 @@ struct ProofOptions {
 };
 
 // Proofs of one format's labels; keeps the renderer, so that labels differing in a few
-// fields cost little.
+// fields cost little. One thread at a time: a check on another thread (a fit check beside
+// the canvas) takes a checker of its own, with fonts of its own.
 class LabelChecker {
 public:
     // 1300 when an image of the format cannot be read.
