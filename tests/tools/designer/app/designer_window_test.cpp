@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: MIT
 // The designer's window driven as a user drives it, under Qt's offscreen platform: a format
 // built from empty by clicks and keys and taken back step by step; the canvas against the
-// picture bcpctrl-render writes for every sample format; a barcode too narrow for its box
-// in the checks; the fit check and a test print over a sample data file with planted
-// values; a save to a read-only place.
+// picture bcpctrl-render writes for every sample format, and record N against the picture
+// the program prints; the canvas's keys and mouse; every key in the property panel; a
+// barcode too narrow for its box in the checks; the fit check and a test print over a
+// sample data file with planted values; recovery, reload, and a save to a read-only place.
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QDoubleSpinBox>
 #include <QInputMethodEvent>
@@ -17,11 +20,14 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
+#include <QWheelEvent>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <filesystem>
+#include <map>
 #include <memory>
 
 #include "canvas_view.h"
@@ -215,6 +221,9 @@ private slots:
         auto window = this->window();
         QVERIFY(window->openFormat(format));
         window->setDotsPerInch(dpi);
+        const fs::path exported = out.path() / "exported.png";
+        QVERIFY(window->exportPicture(qt(exported)));
+        QVERIFY2(fileText(exported) == fileText(png.toStdString()), "the exported PNG is the render command's, byte for byte");
         action(*window, "showOverlay")->setChecked(false);
         action(*window, "showGrid")->setChecked(false);
         for (int zoom : dpi == 203 ? std::vector{1, 4} : std::vector{1}) {
@@ -336,6 +345,200 @@ private slots:
         answer_ = QMessageBox::Discard;
         QVERIFY(window->close());
         QCOMPARE(fileText(file), changed.text());
+    }
+
+    // Record N on the canvas is the picture the program itself prints for its Nth label: the
+    // goods edition runs the sample job on the sample printer list, which draws every label.
+    void recordsShowWhatTheProgramPrints() {
+        const testing_support::TempDir run;
+        fs::copy(fs::path(MOKUREN_SAMPLES_DIR) / "BcpCtrl", run.path() / "BcpCtrl", fs::copy_options::recursive);
+        fs::copy(fs::path(MOKUREN_SAMPLES_DIR) / "DATA", run.path() / "DATA", fs::copy_options::recursive);
+        QProcess program;
+        program.setWorkingDirectory(qt(run.path()));
+        program.setStandardInputFile(QProcess::nullDevice());
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) environment.remove(QString::fromLatin1(name));
+        environment.insert(QStringLiteral("BCPCTRL_SYSTEM_DIR"), qt(run.path() / "BcpCtrl"));
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(MOKUREN_PROGRAM_DIR "/mokuren-goods"), {QStringLiteral("/LABEL1 /DATA\\NYUKA.DAT /DRV /DRV:TEC B-374")});
+        QVERIFY(program.waitForFinished(60000));
+        QCOMPARE(program.exitCode(), 0);
+
+        auto window = this->window();
+        QVERIFY(window->openFormat(qt(run.path() / "BcpCtrl" / "formats" / "LABEL1.json")));
+        QVERIFY(window->openData(qt(run.path() / "DATA" / "NYUKA.DAT"), {}));
+        action(*window, "showOverlay")->setChecked(false);
+        action(*window, "showGrid")->setChecked(false);
+        window->canvas()->setZoom(1);
+        for (int record = 1; record <= 12; ++record) {
+            window->canvas()->setFocus();
+            if (record > 1) QTest::keyClick(window->canvas(), Qt::Key_PageDown);
+            QCOMPARE(window->dataPanel()->currentRecord()->number, record);
+            const fs::path printed = run.path() / "BcpCtrl" / "output" / "images" / "job-0001" /
+                                     QStringLiteral("label-%1.png").arg(record, 5, 10, QLatin1Char('0')).toStdString();
+            const QImage expected = QImage(qt(printed)).convertToFormat(QImage::Format_RGB32);
+            QVERIFY2(!expected.isNull(), printed.c_str());
+            QVERIFY2(window->canvas()->paintedLabel().convertToFormat(QImage::Format_RGB32) == expected,
+                     qPrintable(QStringLiteral("record %1 differs").arg(record)));
+        }
+    }
+
+    // Clicks, Ctrl+clicks, handles, Shift, Escape, Alt and Shift+Tab on the canvas, the wheel
+    // and the middle button.
+    void canvasKeysAndMouse() {
+        const testing_support::TempDir dir;
+        const fs::path file = dir.write(
+            "THREE.json",
+            R"({"usePrinter": 1, "label": {"widthMm": 60.0, "heightMm": 40.0}, "fields": [)"
+            R"({"number": 1, "type": "text", "xMm": 5.0, "yMm": 5.0, "widthMm": 20.0, "heightMm": 6.0, "rotation": 0, "default": "A"},)"
+            R"({"number": 2, "type": "text", "xMm": 30.0, "yMm": 20.0, "widthMm": 20.0, "heightMm": 6.0, "rotation": 0, "default": "B"}],)"
+            R"( "static": [{"type": "line", "xMm": 2.0, "yMm": 35.0, "x2Mm": 50.0, "y2Mm": 35.0}]})");
+        auto window = this->window();
+        QVERIFY(window->openFormat(qt(file)));
+        CanvasView& canvas = *window->canvas();
+        canvas.setZoom(1);
+        FormatDocument& document = window->document();
+        const auto format = [&] { return document.format().value(); };
+        const auto boxDots = [&](std::size_t index) {
+            const labelformat::LabelField& field = format().fields[index];
+            return render::rectInDots(field.xMm, field.yMm, field.widthMm, field.heightMm, 203);
+        };
+        QWidget* viewport = canvas.viewport();
+
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, centreOf(canvas, format(), fieldAt(0)));
+        QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier, centreOf(canvas, format(), fieldAt(1)));
+        QCOMPARE(canvas.selection(), (std::vector<ObjectRef>{fieldAt(0), fieldAt(1)}));
+        QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier, centreOf(canvas, format(), fieldAt(0)));
+        QCOMPARE(canvas.selection(), std::vector<ObjectRef>{fieldAt(1)});
+        QTest::keyClick(&canvas, Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(canvas.selection(), std::vector<ObjectRef>{fieldAt(0)});
+
+        // The bottom-right handle with Shift held: the corner lands on the dot the cursor is on.
+        const render::DotRect before = boxDots(0);
+        const QPoint corner = canvas.viewportPointOf(QPointF(before.rightDots(), before.bottomDots())).toPoint();
+        drag(viewport, corner, corner + QPoint(16, 8), Qt::ShiftModifier);
+        QCOMPARE(boxDots(0), (render::DotRect{before.xDots, before.yDots, before.widthDots + 16, before.heightDots + 8}));
+        QTest::keyClick(&canvas, Qt::Key_Right, Qt::AltModifier);
+        QCOMPARE(boxDots(0).widthDots, before.widthDots + 17);
+
+        // A drag snaps onto the whole millimetres of the grid; Escape calls one off.
+        const QPoint centre = centreOf(canvas, format(), fieldAt(0));
+        drag(viewport, centre, centre + QPoint(37, 0));
+        const double snappedMm = fieldJson(document, 0)["xMm"].get<double>();
+        QCOMPARE(snappedMm, std::round(snappedMm));
+        const std::string beforeEscape = document.text();
+        QTest::mousePress(viewport, Qt::LeftButton, {}, centre);
+        QTest::mouseMove(viewport, centre + QPoint(30, 30));
+        QTest::keyClick(&canvas, Qt::Key_Escape);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, centre + QPoint(30, 30));
+        QCOMPARE(document.text(), beforeEscape);
+
+        // A line is taken by a click on it; an arrow moves both its ends.
+        const int dpi = canvas.dotsPerInch();
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, canvas.viewportPointOf({mmToDotsExact(20.0, dpi), mmToDotsExact(35.0, dpi)}).toPoint());
+        QCOMPARE(canvas.selection(), std::vector<ObjectRef>{staticAt(0)});
+        QTest::keyClick(&canvas, Qt::Key_Down, Qt::ShiftModifier);
+        QCOMPARE(document.json()["static"][0]["yMm"].get<double>(), 36.0);
+        QCOMPARE(document.json()["static"][0]["y2Mm"].get<double>(), 36.0);
+
+        // Ctrl+wheel zooms about the cursor: the dot under it stays; the middle button pans.
+        const QPoint cursor = canvas.viewportPointOf({250, 150}).toPoint();
+        const QPointF dotUnderCursor = canvas.dotsAt(cursor);
+        QWheelEvent wheel(cursor, viewport->mapToGlobal(cursor), {}, {0, 120}, Qt::NoButton, Qt::ControlModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(viewport, &wheel);
+        QCOMPARE(canvas.zoom(), 2);
+        QVERIFY((canvas.dotsAt(cursor) - dotUnderCursor).manhattanLength() < 1.0);
+        canvas.setZoom(8);
+        const QPointF dotBefore = canvas.dotsAt(QPointF(200, 200));
+        QTest::mousePress(viewport, Qt::MiddleButton, {}, {200, 200});
+        QTest::mouseMove(viewport, {160, 200});
+        QTest::mouseRelease(viewport, Qt::MiddleButton, {}, {160, 200});
+        QCOMPARE(canvas.dotsAt(QPointF(200, 200)).x(), dotBefore.x() + 40.0 / 8);
+    }
+
+    // Every key the format has is edited in the panel and lands in the JSON; lengths show
+    // the dots they become at the canvas's resolution.
+    void propertyPanelEditsEveryKey() {
+        const testing_support::TempDir dir;
+        const fs::path file = dir.write(
+            "KEYS.json",
+            R"({"usePrinter": 1, "label": {"widthMm": 60.0, "heightMm": 40.0}, "fields": [)"
+            R"({"number": 1, "type": "text", "xMm": 2.0, "yMm": 2.0, "widthMm": 20.0, "heightMm": 6.0, "rotation": 0}],)"
+            R"( "static": [{"type": "box", "xMm": 1.0, "yMm": 1.0, "widthMm": 50.0, "heightMm": 30.0}]})");
+        auto window = this->window();
+        QVERIFY(window->openFormat(qt(file)));
+        FormatDocument& document = window->document();
+        PropertyPanel& panel = *window->propertyPanel();
+        const auto editor = [&](const char* key) { return panel.findChild<QWidget*>(QStringLiteral("property:") + QLatin1String(key)); };
+        const auto spin = [&](const char* key) { return qobject_cast<QDoubleSpinBox*>(editor(key)); };
+        const auto dots = [&](const char* key) { return editor(key)->parentWidget()->findChild<QLabel*>()->text(); };
+
+        window->canvas()->setSelection({fieldAt(0)});
+        QCOMPARE(dots("xMm"), QStringLiteral("= 16 ドット"));
+        window->setDotsPerInch(600);
+        QCOMPARE(dots("xMm"), QStringLiteral("= 47 ドット"));
+        QCOMPARE(dots("/font/sizePt"), QStringLiteral("= 83.3 ドット"));
+        spin("xMm")->setValue(3.25);
+        spin("heightMm")->setValue(7.5);
+        spin("/font/sizePt")->setValue(12.5);
+        qobject_cast<QCheckBox*>(editor("/font/bold"))->setChecked(true);
+        qobject_cast<QCheckBox*>(editor("wrap"))->setChecked(true);
+        const auto choose = [&](const char* key, int index) {
+            auto* combo = qobject_cast<QComboBox*>(editor(key));
+            combo->setCurrentIndex(index);
+            emit combo->activated(index);
+        };
+        choose("align", 2);
+        choose("rotation", 2);
+        auto* family = qobject_cast<QComboBox*>(editor("/font/family"));
+        emit family->textActivated(QStringLiteral("Noto Serif CJK JP"));
+        auto* defaultText = qobject_cast<QLineEdit*>(editor("default"));
+        defaultText->setText(QStringLiteral("見出し"));
+        emit defaultText->textEdited(defaultText->text());
+        const Json& field = document.json()["fields"][0];
+        QCOMPARE(field["xMm"].get<double>(), 3.25);
+        QCOMPARE(field["heightMm"].get<double>(), 7.5);
+        QVERIFY(field["font"] == (Json{{"sizePt", 12.5}, {"bold", true}, {"family", "Noto Serif CJK JP"}}));
+        QCOMPARE(field["wrap"].get<bool>(), true);
+        QCOMPARE(field["align"].get<std::string>(), "right");
+        QCOMPARE(field["rotation"].get<int>(), 180);
+        QCOMPARE(field["default"].get<std::string>(), "見出し");
+
+        choose("type", 1);  // a barcode needs its symbology: both in one step
+        QCOMPARE(field["symbology"].get<std::string>(), "CODE128");
+        QCOMPARE(document.undoName(), "種類の変更");
+        QVERIFY(editor("humanReadable") != nullptr && editor("wrap") == nullptr);
+        choose("symbology", 7);
+        QCOMPARE(field["symbology"].get<std::string>(), "QR");
+
+        window->canvas()->setSelection({staticAt(0)});
+        qobject_cast<QCheckBox*>(editor("fill"))->setChecked(true);
+        spin("lineWidthMm")->setValue(0.5);
+        QVERIFY(document.json()["static"][0]["fill"] == true && document.json()["static"][0]["lineWidthMm"] == 0.5);
+
+        window->canvas()->setSelection({});
+        spin("/label/widthMm")->setValue(80.0);
+        qobject_cast<QSpinBox*>(editor("usePrinter"))->setValue(0);
+        QCOMPARE(document.json()["label"]["widthMm"].get<double>(), 80.0);
+        QCOMPARE(document.json()["usePrinter"].get<int>(), 0);
+        QCOMPARE(window->canvas()->labelImage().width(), render::mmToDots(80.0, 600));
+    }
+
+    // Each action says what it does; no key is bound twice (Qt would then run neither).
+    void actionsHaveTextsTipsAndDistinctKeys() {
+        auto window = this->window();
+        std::map<QString, QString> keys;
+        for (QAction* each : window->findChildren<QAction*>()) {
+            if (each->isSeparator() || each->objectName().isEmpty() || each->objectName().startsWith(QLatin1String("qt_"))) continue;
+            QVERIFY2(!each->text().isEmpty() && !each->toolTip().isEmpty(), qPrintable(each->objectName()));
+            for (const QKeySequence& key : each->shortcuts()) {
+                const QString text = key.toString();
+                QVERIFY2(keys.emplace(text, each->objectName()).second,
+                         qPrintable(QStringLiteral("%1 on %2 and %3").arg(text, keys[text], each->objectName())));
+            }
+        }
+        QVERIFY2(keys.size() >= 39, qPrintable(QString::number(keys.size())));
     }
 
     // The original stays byte for byte, the user is told why, and the changes stay unsaved.

@@ -119,7 +119,8 @@ QAction* DesignerWindow::addAction(QMenu* menu, const QString& name, const QStri
     action->setWhatsThis(tip);
     action->setShortcut(keys);
     if (onCanvas) {
-        // Keys that mean something else in a text field (Delete, Ctrl+C, R) act on the canvas only.
+        // Keys that mean something else in a text field or a list (Delete, Ctrl+C, R, Page
+        // Down) act on the canvas only.
         action->setShortcutContext(Qt::WidgetShortcut);
         canvas_->QWidget::addAction(action);
     }
@@ -161,7 +162,7 @@ void DesignerWindow::createFileMenu() {
               QStringLiteral("書式を保存します。元のファイルは FORMAT.json~ に残ります"), QKeySequence::Save, [this] { save(); });
     addAction(menu, QStringLiteral("saveAs"), QStringLiteral("名前を付けて保存(&A)..."),
               QStringLiteral("書式を別の名前で保存します。画像のパスは新しいフォルダーから見た相対パスに直します"),
-              QKeySequence::SaveAs, [this] { chooseSavePath(); });
+              QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), [this] { chooseSavePath(); });
     addAction(menu, QStringLiteral("reload"), QStringLiteral("読み込み直す(&R)"),
               QStringLiteral("ディスク上のファイルを読み込み直します (元に戻すで取り消せます)"), {}, [this] {
                   std::string why;
@@ -189,7 +190,7 @@ void DesignerWindow::createFileMenu() {
               QKeySequence::Print, [this] { testPrint(); });
     menu->addSeparator();
     addAction(menu, QStringLiteral("quit"), QStringLiteral("終了(&X)"), QStringLiteral("デザイナーを終わります"),
-              QKeySequence::Quit, [this] { close(); });
+              QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); });
 }
 
 void DesignerWindow::createEditMenu() {
@@ -385,18 +386,18 @@ void DesignerWindow::createDataMenu() {
     addAction(menu, QStringLiteral("previousRecord"), QStringLiteral("前のレコード(&P)"), QStringLiteral("一つ前のレコードを表示します"),
               QKeySequence(Qt::Key_PageUp), [this] {
                   if (const DataRecord* record = data_->currentRecord()) data_->showRecord(record->number - 1);
-              });
+              }, true);
     addAction(menu, QStringLiteral("nextRecord"), QStringLiteral("次のレコード(&N)"), QStringLiteral("次のレコードを表示します"),
               QKeySequence(Qt::Key_PageDown), [this] {
                   const DataRecord* record = data_->currentRecord();
                   data_->showRecord(record != nullptr ? record->number + 1 : 1);
-              });
+              }, true);
     addAction(menu, QStringLiteral("firstRecord"), QStringLiteral("最初のレコード(&F)"), QStringLiteral("最初のレコードを表示します"),
-              QKeySequence(Qt::CTRL | Qt::Key_Home), [this] { data_->showRecord(1); });
+              QKeySequence(Qt::CTRL | Qt::Key_Home), [this] { data_->showRecord(1); }, true);
     addAction(menu, QStringLiteral("lastRecord"), QStringLiteral("最後のレコード(&L)"), QStringLiteral("最後のレコードを表示します"),
               QKeySequence(Qt::CTRL | Qt::Key_End), [this] {
                   if (data_->records()) data_->showRecord(data_->records()->size());
-              });
+              }, true);
     addAction(menu, QStringLiteral("sampleValues"), QStringLiteral("見本の値(&S)"),
               QStringLiteral("レコードではなく各項目の見本の値を表示します"), {}, [this] { data_->showSampleValues(); });
     menu->addSeparator();

@@ -230,15 +230,18 @@ std::vector<ObjectRef> duplicateSelection(FormatDocument& document, const std::v
     std::vector<ObjectRef> originals = selection;
     std::sort(originals.begin(), originals.end(), DrawingOrder{});
     const Step step(document, "複製");
-    // From the last to the first, so that each original is still where it was.
+    // In order, so that the first original's copy takes the lowest free number; each copy
+    // pushes the later originals of its array one place on.
     std::vector<ObjectRef> copies;
-    for (auto it = originals.rbegin(); it != originals.rend(); ++it) {
-        const auto index = isField(*it) ? document.duplicateField(it->index) : document.duplicateStatic(it->index);
+    std::size_t insertedFields = 0;
+    std::size_t insertedStatics = 0;
+    for (const ObjectRef original : originals) {
+        std::size_t& inserted = isField(original) ? insertedFields : insertedStatics;
+        const std::size_t now = original.index + inserted;
+        const auto index = isField(original) ? document.duplicateField(now) : document.duplicateStatic(now);
         if (!index) continue;
-        for (ObjectRef& copy : copies) {
-            if (copy.kind == it->kind && copy.index >= *index) ++copy.index;
-        }
-        copies.push_back({it->kind, *index});
+        ++inserted;
+        copies.push_back({original.kind, *index});
     }
     const labelformat::LabelFormat* format = readableFormat(document);
     if (format != nullptr) {
@@ -250,7 +253,6 @@ std::vector<ObjectRef> duplicateSelection(FormatDocument& document, const std::v
         });
         applyPlacements(document, changes, "複製");
     }
-    std::reverse(copies.begin(), copies.end());
     return copies;
 }
 

@@ -170,15 +170,22 @@ double snapCoordinate(double valueMm, const std::vector<double>& lines, const Sn
 
 MmRect movedByDots(const MmRect& frame, int deltaXDots, int deltaYDots, int dotsPerInch) {
     // Both edges of a moving axis move by whole dots as the renderer rounds them, so the box
-    // keeps its dots; an axis that does not move keeps its values.
-    const auto moved = [dotsPerInch](double lowMm, double highMm, int deltaDots) {
-        if (deltaDots == 0) return std::pair{lowMm, highMm};
-        return std::pair{dotEdgeMm(wholeDots(lowMm, dotsPerInch) + deltaDots, dotsPerInch),
-                         dotEdgeMm(wholeDots(highMm, dotsPerInch) + deltaDots, dotsPerInch)};
-    };
-    const auto [left, right] = moved(frame.xMm, frame.rightMm(), deltaXDots);
-    const auto [top, bottom] = moved(frame.yMm, frame.bottomMm(), deltaYDots);
-    return tidy(left, top, right, bottom);
+    // keeps its dots; an axis that does not move keeps its values as they are.
+    MmRect moved = frame;
+    const MmRect onDots =
+        tidy(dotEdgeMm(wholeDots(frame.xMm, dotsPerInch) + deltaXDots, dotsPerInch),
+             dotEdgeMm(wholeDots(frame.yMm, dotsPerInch) + deltaYDots, dotsPerInch),
+             dotEdgeMm(wholeDots(frame.rightMm(), dotsPerInch) + deltaXDots, dotsPerInch),
+             dotEdgeMm(wholeDots(frame.bottomMm(), dotsPerInch) + deltaYDots, dotsPerInch));
+    if (deltaXDots != 0) {
+        moved.xMm = onDots.xMm;
+        moved.widthMm = onDots.widthMm;
+    }
+    if (deltaYDots != 0) {
+        moved.yMm = onDots.yMm;
+        moved.heightMm = onDots.heightMm;
+    }
+    return moved;
 }
 
 MmRect resizedByDots(const MmRect& frame, int deltaWidthDots, int deltaHeightDots, int dotsPerInch) {
