@@ -10,11 +10,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QDockWidget>
 #include <QDoubleSpinBox>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
@@ -32,6 +34,8 @@
 
 #include "canvas_view.h"
 #include "checks_panel.h"
+#include "cost_panel.h"
+#include "designer/canonical_json.h"
 #include "data_panel.h"
 #include "designer_test_files.h"
 #include "designer_window.h"
@@ -110,7 +114,11 @@ private:
 
 private slots:
     void initTestCase() {
-        fs::copy(fs::path(MOKUREN_SAMPLES_DIR) / "BcpCtrl" / "printers.json", system_.path() / "printers.json");
+        system_.write("printers.json", R"({"printers": {
+            "TEC B-374": {"type": "virtual", "output": "output/TEC_B-374.jsonl", "images": "output/images", "dpi": 203},
+            "Jammed": {"type": "virtual", "output": "output/jammed.jsonl", "issueError": {"label": 1, "error": 1003, "status": "06"}},
+            "Pictures": {"type": "image", "folder": "output/pictures", "dpi": 300},
+            "Shipping": {"type": "zpl", "device": "/dev/null", "serial": "19200,N,8,1", "dpi": 600}}})");
         qputenv("BCPCTRL_SYSTEM_DIR", QByteArray::fromStdString(system_.path().string()));
     }
 
@@ -302,7 +310,11 @@ private slots:
         QCOMPARE(window->canvas()->selection(), std::vector<ObjectRef>{fieldAt(*window->document().fieldIndexOf(6))});
 
         window->dataPanel()->showRecord(1);
-        QTimer::singleShot(0, [] { qobject_cast<QDialog*>(QApplication::activeModalWidget())->accept(); });
+        QTimer::singleShot(0, [] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            dialog->findChild<QComboBox*>()->setCurrentText(QStringLiteral("TEC B-374"));
+            dialog->accept();
+        });
         action(*window, "testPrint")->trigger();
         QVERIFY2(told_.size() == 1 && told_.front().contains(QStringLiteral("送りました")), qPrintable(told_.join('\n')));
         const std::string printed = fileText(system_.path() / "output" / "TEC_B-374.jsonl");
@@ -539,6 +551,95 @@ private slots:
             }
         }
         QVERIFY2(keys.size() >= 39, qPrintable(QString::number(keys.size())));
+    }
+
+    // The printer list gives the canvas its printers' resolutions, the cost its ZPL printer
+    // and line, and the test print its destinations, whose refusals are told.
+    void printersOfTheList() {
+        auto window = this->window();
+        QVERIFY(window->openFormat(qt(designer_testing::sampleFormatPath("LABEL1"))));
+        QVERIFY(action(*window, "dpiOf:Jammed") == nullptr);  // it draws no pictures
+        action(*window, "dpiOf:Pictures")->trigger();
+        QCOMPARE(window->canvas()->dotsPerInch(), 300);
+        QCOMPARE(window->canvas()->labelImage().width(), render::mmToDots(100.0, 300));
+
+        window->recalculateCost();
+        const QString table = window->costPanel()->findChild<QLabel*>(QStringLiteral("costTable"))->text();
+        const QRegularExpressionMatch first =
+            QRegularExpression(QStringLiteral("1 枚目</td><td align=right>(\\d+)</td><td align=right>([\\d.]+) 秒")).match(table);
+        QVERIFY2(first.hasMatch(), qPrintable(table));
+        const double bytes = first.captured(1).toDouble();
+        QCOMPARE(first.captured(2), QString::number(bytes * 10 / 19200, 'f', 2));  // 8N1: ten bits a byte
+
+        QTimer::singleShot(0, [] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            dialog->findChild<QComboBox*>()->setCurrentText(QStringLiteral("Jammed"));
+            dialog->accept();
+        });
+        action(*window, "testPrint")->trigger();
+        QVERIFY2(told_.size() == 1 && told_.front().contains(QStringLiteral("Issue")) &&
+                     told_.front().contains(QStringLiteral("0x800a03eb")),
+                 qPrintable(told_.join('\n')));
+    }
+
+    // F6 goes round the canvas and every pane, each to its first field; a tab comes to the front.
+    void keyboardReachesEveryPane() {
+        auto window = this->window();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        window->canvas()->setFocus();
+        QStringList visited;
+        for (int i = 0; i < 5; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6);
+            QWidget* focus = QApplication::focusWidget();
+            QDockWidget* dock = nullptr;
+            for (QWidget* up = focus; up != nullptr && dock == nullptr; up = up->parentWidget()) dock = qobject_cast<QDockWidget*>(up);
+            visited << (dock != nullptr ? dock->objectName() : focus->objectName());
+        }
+        QCOMPARE(visited, (QStringList{QStringLiteral("propertiesDock"), QStringLiteral("checksDock"),
+                                       QStringLiteral("dataDock"), QStringLiteral("costDock"), QStringLiteral("canvas")}));
+    }
+
+    // Keys the designer does not know survive edits, a copy into another format and a save;
+    // a format LoadFormat would refuse is saved all the same, with its errors told.
+    void unknownKeysSurviveAndRefusedFormatsAreSavedWithAWarning() {
+        const testing_support::TempDir dir;
+        const fs::path file = dir.write(
+            "SITE.json",
+            R"({"usePrinter": 1, "x-site": {"owner": "倉庫"}, "label": {"widthMm": 60.0, "heightMm": 40.0, "x-roll": 3}, "fields": [)"
+            R"({"number": 7, "type": "text", "xMm": 30.0, "yMm": 5.0, "widthMm": 20.0, "heightMm": 6.0, "rotation": 0,)"
+            R"( "font": {"sizePt": 9, "x-hint": "narrow"}, "x-field": [1, 2]}],)"
+            R"( "static": [{"type": "box", "xMm": 1.0, "yMm": 1.0, "widthMm": 58.0, "heightMm": 38.0, "x-static": null}]})");
+        auto window = this->window();
+        QVERIFY(window->openFormat(qt(file)));
+        CanvasView& canvas = *window->canvas();
+        canvas.setSelection({fieldAt(0)});
+        window->propertyPanel()->findChild<QDoubleSpinBox*>(QStringLiteral("property:/font/sizePt"))->setValue(11.0);
+        canvas.setFocus();
+        QTest::keyClick(&canvas, Qt::Key_Down, Qt::ShiftModifier);
+        QTest::keyClick(&canvas, Qt::Key_C, Qt::ControlModifier);
+
+        auto other = this->window();
+        other->canvas()->setFocus();
+        QTest::keyClick(other->canvas(), Qt::Key_V, Qt::ControlModifier);
+        const Json& pasted = other->document().json()["fields"][0];
+        QCOMPARE(pasted["number"].get<int>(), 7);
+        QVERIFY(pasted["font"] == (Json{{"sizePt", 11.0}, {"x-hint", "narrow"}}));
+        QVERIFY(pasted["x-field"] == (Json{1, 2}));
+
+        canvas.setSelection({});
+        window->propertyPanel()->findChild<QDoubleSpinBox*>(QStringLiteral("property:/label/widthMm"))->setValue(40.0);
+        QVERIFY(window->save());
+        QVERIFY2(told_.size() == 1 && told_.front().contains(QStringLiteral("エラー 1302")), qPrintable(told_.join('\n')));
+        const Json saved = *parseFormatJson(fileText(file));
+        QVERIFY(saved["x-site"] == (Json{{"owner", "倉庫"}}));
+        QVERIFY(saved["label"] == (Json{{"widthMm", 40.0}, {"heightMm", 40.0}, {"x-roll", 3}}));
+        QVERIFY(saved["fields"][0]["font"] == (Json{{"sizePt", 11.0}, {"x-hint", "narrow"}}));
+        QCOMPARE(saved["fields"][0]["yMm"].get<double>(), 6.0);
+        QVERIFY(saved["static"][0].contains("x-static"));
+        QVERIFY(!window->isWindowModified());
+
+        QVERIFY(window->exportPicture(qt(dir.path() / "label.pdf")));
+        QCOMPARE(fileText(dir.path() / "label.pdf").substr(0, 5), std::string("%PDF-"));
     }
 
     // The original stays byte for byte, the user is told why, and the changes stay unsaved.

@@ -531,9 +531,10 @@ void DesignerWindow::connectCanvas() {
 }
 
 void DesignerWindow::cycleFocus() {
+    // Every pane not closed, a tab behind another too: it comes to the front.
     std::vector<QWidget*> panes{canvas_};
     for (QDockWidget* dock : docks_) {
-        if (dock->isVisible()) panes.push_back(dock->widget());
+        if (dock->toggleViewAction()->isChecked()) panes.push_back(dock);
     }
     std::size_t current = 0;
     for (std::size_t i = 0; i < panes.size(); ++i) {
@@ -544,6 +545,7 @@ void DesignerWindow::cycleFocus() {
         canvas_->setFocus(Qt::ShortcutFocusReason);
         return;
     }
+    static_cast<QDockWidget*>(next)->raise();
     // The pane's first field that takes the keyboard.
     for (QWidget* child : next->findChildren<QWidget*>()) {
         if (child->focusPolicy() & Qt::TabFocus && child->isVisibleTo(next) && child->isEnabled()) {
