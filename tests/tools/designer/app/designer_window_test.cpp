@@ -322,22 +322,28 @@ private slots:
         QVERIFY(printed.find("黒糖かりんとう 徳用袋") != std::string::npos);
     }
 
-    // Unsaved work autosaved is offered back at the next open; a change by another program
-    // is offered for reload; closing with changes asks, and Cancel keeps the window open.
+    // Unsaved work, autosaved by the window's timer, is offered back at the next open; a
+    // change by another program is offered for reload; closing with changes asks, and
+    // Cancel keeps the window open.
     void offersRecoveryReloadAndSaving() {
         const testing_support::TempDir dir;
         const std::string original = fileText(designer_testing::sampleFormatPath("LABEL1"));
         const fs::path file = dir.write("LABEL1.json", original);
+        std::string unsaved;
         {
-            auto crashed = std::get<FormatFile>(FormatFile::open(file));
-            QVERIFY(crashed.document().setFieldKey(0, "xMm", 41.0));
-            QVERIFY(crashed.autosave());
-        }
+            auto crashing = this->window();
+            QVERIFY(crashing->openFormat(qt(file)));
+            crashing->canvas()->setSelection({fieldAt(0)});
+            QTest::keyClick(crashing->canvas(), Qt::Key_Right);
+            unsaved = crashing->document().text();
+            crashing->findChild<QTimer*>(QStringLiteral("autosaveTimer"))->setInterval(1);
+            QTRY_VERIFY(fs::exists(autosavePathOf(file)));
+        }  // gone without saving or closing
         auto window = this->window();
         answer_ = QMessageBox::Yes;
         QVERIFY(window->openFormat(qt(file)));
         QVERIFY(told_.size() == 1 && told_.front().contains(QStringLiteral("自動保存")));
-        QCOMPARE(fieldJson(window->document(), 0)["xMm"].get<double>(), 41.0);
+        QCOMPARE(window->document().text(), unsaved);
         QVERIFY(window->isWindowModified());
 
         auto changed = *FormatDocument::fromText(original);
@@ -467,6 +473,83 @@ private slots:
         QTest::mouseMove(viewport, {160, 200});
         QTest::mouseRelease(viewport, Qt::MiddleButton, {}, {160, 200});
         QCOMPARE(canvas.dotsAt(QPointF(200, 200)).x(), dotBefore.x() + 40.0 / 8);
+    }
+
+    // Several objects move as one, in one step; a line's end snaps onto another object's
+    // edge; Ctrl+X and Ctrl+V take a line away and bring it back.
+    void canvasDragsSeveralAndLineEnds() {
+        const testing_support::TempDir dir;
+        const fs::path file = dir.write(
+            "THREE.json",
+            R"({"usePrinter": 1, "label": {"widthMm": 60.0, "heightMm": 40.0}, "fields": [)"
+            R"({"number": 1, "type": "text", "xMm": 5.0, "yMm": 5.0, "widthMm": 20.0, "heightMm": 6.0, "rotation": 0, "default": "A"},)"
+            R"({"number": 2, "type": "text", "xMm": 30.0, "yMm": 20.0, "widthMm": 20.0, "heightMm": 6.0, "rotation": 0, "default": "B"}],)"
+            R"( "static": [{"type": "line", "xMm": 2.0, "yMm": 35.0, "x2Mm": 25.0, "y2Mm": 35.0}]})");
+        auto window = this->window();
+        QVERIFY(window->openFormat(qt(file)));
+        CanvasView& canvas = *window->canvas();
+        canvas.setZoom(1);
+        FormatDocument& document = window->document();
+        const auto format = [&] { return document.format().value(); };
+        const auto boxDots = [&](std::size_t index) {
+            const labelformat::LabelField& field = format().fields[index];
+            return render::rectInDots(field.xMm, field.yMm, field.widthMm, field.heightMm, 203);
+        };
+        QWidget* viewport = canvas.viewport();
+
+        // A band round both fields and not the line below them.
+        drag(viewport, canvas.viewportPointOf({20, 20}).toPoint(), canvas.viewportPointOf({420, 230}).toPoint());
+        QCOMPARE(canvas.selection(), (std::vector<ObjectRef>{fieldAt(0), fieldAt(1)}));
+        const render::DotRect first = boxDots(0);
+        const render::DotRect second = boxDots(1);
+        const QPoint from = centreOf(canvas, format(), fieldAt(0));
+        drag(viewport, from, from + QPoint(40, 24), Qt::ShiftModifier);
+        QCOMPARE(boxDots(0).xDots, first.xDots + 40);
+        QCOMPARE(boxDots(1).yDots, second.yDots + 24);
+        QCOMPARE(document.undoName(), "移動");
+        document.undo();
+        QVERIFY(boxDots(0) == first && boxDots(1) == second);
+
+        // The line's end dragged to 0.3 mm short of field 2's left edge snaps onto it.
+        const int dpi = canvas.dotsPerInch();
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, canvas.viewportPointOf({mmToDotsExact(10.0, dpi), mmToDotsExact(35.0, dpi)}).toPoint());
+        QCOMPARE(canvas.selection(), std::vector<ObjectRef>{staticAt(0)});
+        const QPoint end = canvas.viewportPointOf({mmToDotsExact(25.0, dpi), mmToDotsExact(35.0, dpi)}).toPoint();
+        drag(viewport, end, canvas.viewportPointOf({mmToDotsExact(29.7, dpi), mmToDotsExact(35.0, dpi)}).toPoint());
+        QCOMPARE(document.json()["static"][0]["x2Mm"].get<double>(), 30.0);
+        QCOMPARE(document.json()["static"][0]["xMm"].get<double>(), 2.0);
+
+        QTest::keyClick(&canvas, Qt::Key_X, Qt::ControlModifier);
+        QVERIFY(document.json()["static"].empty());
+        QTest::keyClick(&canvas, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(document.json()["static"][0]["x2Mm"].get<double>(), 31.0);
+        QCOMPARE(canvas.selection(), std::vector<ObjectRef>{staticAt(0)});
+    }
+
+    // The kind chosen reads the open file again: another edition's kind counts its records
+    // by its own field count and brings its program's printer model (1301); a short last
+    // record is the program's refusal, told and never test-printed.
+    void dataKindsAndRefusedRecords() {
+        auto window = this->window();
+        QVERIFY(window->openFormat(qt(designer_testing::sampleFormatPath("LABEL1"))));
+        QVERIFY(window->openData(qt(designer_testing::sampleDataPath("NYUKA.DAT")), {}));
+        QCOMPARE(window->dataPanel()->records()->size(), 12);
+        QVERIFY(rowWith(window->checksPanel()->list(), 1, QStringLiteral("エラー 1301")) == nullptr);
+
+        QComboBox* kind = window->dataPanel()->kindChoice();
+        kind->setCurrentIndex(kind->findData(QStringLiteral("PRICCARD.DAT")));
+        emit kind->activated(kind->currentIndex());
+        const auto& records = *window->dataPanel()->records();
+        QCOMPARE(records.kind().name, "PRICCARD.DAT");
+        QCOMPARE(records.size(), 23);  // 12 x 24 fields read 13 at a time
+        QVERIFY(rowWith(window->checksPanel()->list(), 1, QStringLiteral("エラー 1301")) != nullptr);
+
+        window->dataPanel()->showRecord(23);
+        QVERIFY(window->dataPanel()->currentRecord()->refused());
+        QVERIFY(rowWith(window->checksPanel()->list(), 1, QStringLiteral("プログラムが読めません")) != nullptr);
+        QTimer::singleShot(0, [] { qobject_cast<QDialog*>(QApplication::activeModalWidget())->accept(); });
+        action(*window, "testPrint")->trigger();
+        QVERIFY2(told_.size() == 1 && told_.front().contains(QStringLiteral("印刷しません")), qPrintable(told_.join('\n')));
     }
 
     // Every key the format has is edited in the panel and lands in the JSON; lengths show

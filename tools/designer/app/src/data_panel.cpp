@@ -121,6 +121,16 @@ DataPanel::DataPanel(QWidget* parent)
     fitColumn->addWidget(fitList_, 1);
 
     connect(open, &QPushButton::clicked, this, &DataPanel::openRequested);
+    connect(kind_, &QComboBox::activated, this, [this] {
+        // The open file read again as the kind now chosen.
+        if (!records_) return;
+        const QString file = QString::fromStdString(records_->file().string());
+        QString problem;
+        if (!openDataFile(file, kind_->currentData().toString(), &problem)) {
+            closeDataFile();
+            file_->setText(QStringLiteral("「%1」をこの種類では読めません: %2").arg(file, problem));
+        }
+    });
     connect(fitButton_, &QPushButton::clicked, this, &DataPanel::fitCheckRequested);
     connect(sample_, &QPushButton::clicked, this, &DataPanel::showSampleValues);
     connect(first, &QToolButton::clicked, this, [this] { showRecord(1); });

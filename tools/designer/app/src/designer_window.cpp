@@ -91,6 +91,7 @@ DesignerWindow::DesignerWindow(std::shared_ptr<render::Fonts> fonts, QWidget* pa
     scanTimer_->setSingleShot(true);
     scanTimer_->setInterval(kScanDelayMs);
     connect(scanTimer_, &QTimer::timeout, this, &DesignerWindow::scanNow);
+    autosaveTimer_->setObjectName(QStringLiteral("autosaveTimer"));
     autosaveTimer_->setInterval(kAutosaveEveryMs);
     connect(autosaveTimer_, &QTimer::timeout, this, &DesignerWindow::autosave);
     autosaveTimer_->start();
