@@ -56,17 +56,6 @@ double distanceToSegment(QPointF point, QPointF from, QPointF to) {
     return std::hypot(point.x() - nearest.x(), point.y() - nearest.y());
 }
 
-Qt::CursorShape cursorFor(int handle) {
-    switch (handle) {
-        case 1: case 2: return Qt::SizeHorCursor;
-        case 3: case 4: return Qt::SizeVerCursor;
-        case 5: case 8: return Qt::SizeFDiagCursor;
-        case 6: case 7: return Qt::SizeBDiagCursor;
-        case 9: case 10: return Qt::CrossCursor;
-        default: return Qt::ArrowCursor;
-    }
-}
-
 }  // namespace
 
 CanvasView::CanvasView(QWidget* parent)
@@ -267,13 +256,14 @@ void CanvasView::paintEvent(QPaintEvent* event) {
 }
 
 QImage CanvasView::paintedLabel() const {
-    const QSize size = labelSizeDots() * zoom_;
-    QImage image(size, QImage::Format_RGB32);
+    // Whole device pixels per dot, as on the screen: painted in the screen's logical pixels.
+    QImage image(labelSizeDots() * zoom_, QImage::Format_RGB32);
+    image.setDevicePixelRatio(devicePixelRatioF());
     image.fill(Qt::white);
     QPainter painter(&image);
     // The same painting as on screen, with the label's corner at the image's.
     painter.translate(-labelOrigin());
-    paintLabel(painter, QRectF(labelOrigin(), QSizeF(size)));
+    paintLabel(painter, QRectF(labelOrigin(), QSizeF(labelSizeDots()) * pixelsPerDot()));
     if (gridShown_) paintGrid(painter);
     if (overlayShown_) paintOverlay(painter);
     return image;
@@ -422,6 +412,23 @@ void CanvasView::paintDragMarks(QPainter& painter) const {
 }
 
 // ---- Selecting ----
+
+Qt::CursorShape CanvasView::cursorFor(Handle handle) {
+    switch (handle) {
+        case Handle::Left:
+        case Handle::Right: return Qt::SizeHorCursor;
+        case Handle::Top:
+        case Handle::Bottom: return Qt::SizeVerCursor;
+        case Handle::TopLeft:
+        case Handle::BottomRight: return Qt::SizeFDiagCursor;
+        case Handle::TopRight:
+        case Handle::BottomLeft: return Qt::SizeBDiagCursor;
+        case Handle::LineStart:
+        case Handle::LineEnd: return Qt::CrossCursor;
+        case Handle::None: break;
+    }
+    return Qt::ArrowCursor;
+}
 
 std::optional<ObjectRef> CanvasView::objectAt(QPointF viewportPoint) const {
     // Fields lie over the static elements, later ones over earlier ones.
@@ -625,7 +632,7 @@ void CanvasView::mouseMoveEvent(QMouseEvent* event) {
         case DragKind::None: {
             ObjectRef object;
             const Handle handle = handleAt(point, object);
-            viewport()->setCursor(spaceHeld_ ? Qt::OpenHandCursor : cursorFor(static_cast<int>(handle)));
+            viewport()->setCursor(spaceHeld_ ? Qt::OpenHandCursor : cursorFor(handle));
             return;
         }
         case DragKind::Pan: {

@@ -131,6 +131,7 @@ private:
 
     std::optional<ObjectRef> objectAt(QPointF viewportPoint) const;
     Handle handleAt(QPointF viewportPoint, ObjectRef& object) const;
+    static Qt::CursorShape cursorFor(Handle handle);
     std::vector<std::pair<Handle, QPointF>> handlesOf(ObjectRef object) const;
     void selectByClick(std::optional<ObjectRef> hit, bool toggle);
     void selectInRubberBand(bool adding);

@@ -940,7 +940,7 @@ void DesignerWindow::runFitCheck() {
     const FitReport report = checkFit(checker.value(), *data_->records(), options);
     progress.reset();
     data_->showFit(report);
-    qobject_cast<QDockWidget*>(docks_[2])->raise();
+    docks_[2]->raise();  // the data panel, where the results are
 }
 
 void DesignerWindow::recalculateCost() {
