@@ -77,6 +77,18 @@ void clickRow(QTreeWidget* list, QTreeWidgetItem* item) {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
 }
 
+// Two fields and a line below them on a 60 x 40 mm label.
+constexpr const char* kTwoFieldsAndALine =
+    R"({"usePrinter": 1, "label": {"widthMm": 60.0, "heightMm": 40.0}, "fields": [)"
+    R"({"number": 1, "type": "text", "xMm": 5.0, "yMm": 5.0, "widthMm": 20.0, "heightMm": 6.0, "rotation": 0, "default": "A"},)"
+    R"({"number": 2, "type": "text", "xMm": 30.0, "yMm": 20.0, "widthMm": 20.0, "heightMm": 6.0, "rotation": 0, "default": "B"}],)"
+    R"( "static": [{"type": "line", "xMm": 2.0, "yMm": 35.0, "x2Mm": 25.0, "y2Mm": 35.0}]})";
+
+render::DotRect fieldDots(const labelformat::LabelFormat& format, std::size_t index) {
+    const labelformat::LabelField& field = format.fields[index];
+    return render::rectInDots(field.xMm, field.yMm, field.widthMm, field.heightMm, 203);
+}
+
 // The sample data file with field `position` of record `record` (both from 1) replaced.
 // CP932 never uses a comma as the second byte of a character, so commas split its fields.
 std::string withPlantedValue(std::string data, int record, int position, const std::string& value) {
@@ -107,6 +119,14 @@ private:
         });
         window->show();
         QApplication::setActiveWindow(window.get());
+        return window;
+    }
+
+    // At one pixel a dot.
+    std::unique_ptr<DesignerWindow> windowOnTwoFieldsAndALine(const testing_support::TempDir& dir) {
+        auto window = this->window();
+        if (!window->openFormat(qt(dir.write("THREE.json", kTwoFieldsAndALine)))) return nullptr;
+        window->canvas()->setZoom(1);
         return window;
     }
 
@@ -405,22 +425,11 @@ private slots:
     // and the middle button.
     void canvasKeysAndMouse() {
         const testing_support::TempDir dir;
-        const fs::path file = dir.write(
-            "THREE.json",
-            R"({"usePrinter": 1, "label": {"widthMm": 60.0, "heightMm": 40.0}, "fields": [)"
-            R"({"number": 1, "type": "text", "xMm": 5.0, "yMm": 5.0, "widthMm": 20.0, "heightMm": 6.0, "rotation": 0, "default": "A"},)"
-            R"({"number": 2, "type": "text", "xMm": 30.0, "yMm": 20.0, "widthMm": 20.0, "heightMm": 6.0, "rotation": 0, "default": "B"}],)"
-            R"( "static": [{"type": "line", "xMm": 2.0, "yMm": 35.0, "x2Mm": 50.0, "y2Mm": 35.0}]})");
-        auto window = this->window();
-        QVERIFY(window->openFormat(qt(file)));
+        auto window = windowOnTwoFieldsAndALine(dir);
+        QVERIFY(window);
         CanvasView& canvas = *window->canvas();
-        canvas.setZoom(1);
         FormatDocument& document = window->document();
         const auto format = [&] { return document.format().value(); };
-        const auto boxDots = [&](std::size_t index) {
-            const labelformat::LabelField& field = format().fields[index];
-            return render::rectInDots(field.xMm, field.yMm, field.widthMm, field.heightMm, 203);
-        };
         QWidget* viewport = canvas.viewport();
 
         QTest::mouseClick(viewport, Qt::LeftButton, {}, centreOf(canvas, format(), fieldAt(0)));
@@ -432,12 +441,12 @@ private slots:
         QCOMPARE(canvas.selection(), std::vector<ObjectRef>{fieldAt(0)});
 
         // The bottom-right handle with Shift held: the corner lands on the dot the cursor is on.
-        const render::DotRect before = boxDots(0);
+        const render::DotRect before = fieldDots(format(), 0);
         const QPoint corner = canvas.viewportPointOf(QPointF(before.rightDots(), before.bottomDots())).toPoint();
         drag(viewport, corner, corner + QPoint(16, 8), Qt::ShiftModifier);
-        QCOMPARE(boxDots(0), (render::DotRect{before.xDots, before.yDots, before.widthDots + 16, before.heightDots + 8}));
+        QCOMPARE(fieldDots(format(), 0), (render::DotRect{before.xDots, before.yDots, before.widthDots + 16, before.heightDots + 8}));
         QTest::keyClick(&canvas, Qt::Key_Right, Qt::AltModifier);
-        QCOMPARE(boxDots(0).widthDots, before.widthDots + 17);
+        QCOMPARE(fieldDots(format(), 0).widthDots, before.widthDots + 17);
 
         // A drag snaps onto the whole millimetres of the grid; Escape calls one off.
         const QPoint centre = centreOf(canvas, format(), fieldAt(0));
@@ -479,36 +488,25 @@ private slots:
     // edge; Ctrl+X and Ctrl+V take a line away and bring it back.
     void canvasDragsSeveralAndLineEnds() {
         const testing_support::TempDir dir;
-        const fs::path file = dir.write(
-            "THREE.json",
-            R"({"usePrinter": 1, "label": {"widthMm": 60.0, "heightMm": 40.0}, "fields": [)"
-            R"({"number": 1, "type": "text", "xMm": 5.0, "yMm": 5.0, "widthMm": 20.0, "heightMm": 6.0, "rotation": 0, "default": "A"},)"
-            R"({"number": 2, "type": "text", "xMm": 30.0, "yMm": 20.0, "widthMm": 20.0, "heightMm": 6.0, "rotation": 0, "default": "B"}],)"
-            R"( "static": [{"type": "line", "xMm": 2.0, "yMm": 35.0, "x2Mm": 25.0, "y2Mm": 35.0}]})");
-        auto window = this->window();
-        QVERIFY(window->openFormat(qt(file)));
+        auto window = windowOnTwoFieldsAndALine(dir);
+        QVERIFY(window);
         CanvasView& canvas = *window->canvas();
-        canvas.setZoom(1);
         FormatDocument& document = window->document();
         const auto format = [&] { return document.format().value(); };
-        const auto boxDots = [&](std::size_t index) {
-            const labelformat::LabelField& field = format().fields[index];
-            return render::rectInDots(field.xMm, field.yMm, field.widthMm, field.heightMm, 203);
-        };
         QWidget* viewport = canvas.viewport();
 
         // A band round both fields and not the line below them.
         drag(viewport, canvas.viewportPointOf({20, 20}).toPoint(), canvas.viewportPointOf({420, 230}).toPoint());
         QCOMPARE(canvas.selection(), (std::vector<ObjectRef>{fieldAt(0), fieldAt(1)}));
-        const render::DotRect first = boxDots(0);
-        const render::DotRect second = boxDots(1);
+        const render::DotRect first = fieldDots(format(), 0);
+        const render::DotRect second = fieldDots(format(), 1);
         const QPoint from = centreOf(canvas, format(), fieldAt(0));
         drag(viewport, from, from + QPoint(40, 24), Qt::ShiftModifier);
-        QCOMPARE(boxDots(0).xDots, first.xDots + 40);
-        QCOMPARE(boxDots(1).yDots, second.yDots + 24);
+        QCOMPARE(fieldDots(format(), 0).xDots, first.xDots + 40);
+        QCOMPARE(fieldDots(format(), 1).yDots, second.yDots + 24);
         QCOMPARE(document.undoName(), "移動");
         document.undo();
-        QVERIFY(boxDots(0) == first && boxDots(1) == second);
+        QVERIFY(fieldDots(format(), 0) == first && fieldDots(format(), 1) == second);
 
         // The line's end dragged to 0.3 mm short of field 2's left edge snaps onto it.
         const int dpi = canvas.dotsPerInch();
