@@ -18,7 +18,7 @@ lintian --fail-on error "$deb" || fail "lintian reports an error"
 dpkg-deb -e "$deb" "$work/control"
 grep -qx /etc/BcpCtrl/printers.json "$work/control/conffiles" || fail "printers.json is not a conffile"
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt6core6 libcairo2 libcups2; do  # the programs, the control's shared object, libcups opened by it
+for library in libqt6core6 libcairo2 libcups2 libzbar0; do  # the programs, the control's shared object, libcups opened by it, the designer's read-back
     echo "$depends" | grep -q "$library" || fail "Depends lacks $library"
 done
 
@@ -35,7 +35,7 @@ gid=$(sed -n 's/^bcpctrl:[^:]*:\([0-9]*\):.*/\1/p' "$root/etc/group")
 [ -n "$gid" ] || fail "the postinst made no group bcpctrl"
 spool=$root/var/spool/bcpctrl
 [ "$(stat -c '%a %u %g' "$spool")" = "2775 0 $gid" ] || fail "the spool folder is $(stat -c '%a %u %g' "$spool")"
-for page in mokuren-goods.1 mokuren-cards.1 tsubaki.1 bcpctrl-render.1 zpl-printer-sim.1 bcpctrl-printers.5 bcpctrl-format.5; do
+for page in mokuren-goods.1 mokuren-cards.1 tsubaki.1 bcpctrl-render.1 bcpctrl-designer.1 zpl-printer-sim.1 bcpctrl-printers.5 bcpctrl-format.5; do
     gzip -t "$root/usr/share/man/man${page##*.}/$page.gz" || fail "man page $page"
 done
 
@@ -69,4 +69,7 @@ done
 for made in output/TEC_B-374.jsonl trace.jsonl output/images/job-0001/label-00001.png; do
     [ "$(stat -c '%a %g' "$spool/$made")" = "664 $gid" ] || fail "$made is $(stat -c '%a %g' "$spool/$made")"
 done
+# The designer's checks, without a window, from the installed package and examples.
+"$root/usr/bin/bcpctrl-designer" --check "$examples/BcpCtrl/formats/LABEL1.json" \
+    --data "$examples/DATA/NYUKA.DAT" --kind NYUKA.DAT >/dev/null || fail "the installed designer's check exited with $?"
 echo "installed, and an operator issued $labels labels"

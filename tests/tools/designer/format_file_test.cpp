@@ -8,7 +8,6 @@
 #include <set>
 
 #include <gtest/gtest.h>
-#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,6 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 
 using designer_testing::fileText;
+using designer_testing::PrivateTmpfs;
 
 std::string sampleText() { return fileText(testing_support::sampleFormatFile(testing_support::sampleJobs()[0])); }
 
@@ -81,26 +81,6 @@ TEST(FormatFile, SavesKeepingOneBackupTheFileModeAndTheLinkAndWarnsWithLoadError
     EXPECT_EQ(fileText(dir.path() / "real" / "F.json"), linked.document().text());
     EXPECT_EQ(namesIn(dir.path() / "real"), (std::set<std::string>{"F.json", "F.json~"}));
 }
-
-// A file system of its own, mounted by the test (root only) and unmounted when it ends.
-class PrivateTmpfs {
-public:
-    explicit PrivateTmpfs(const fs::path& where, const std::string& size) : where_(where) {
-        fs::create_directories(where_);
-        mounted_ = ::mount("tmpfs", where_.c_str(), "tmpfs", 0, ("size=" + size).c_str()) == 0;
-    }
-    ~PrivateTmpfs() {
-        if (mounted_) ::umount2(where_.c_str(), MNT_DETACH);
-    }
-    bool mounted() const { return mounted_; }
-    bool makeReadOnly() const {
-        return ::mount("tmpfs", where_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
-    }
-
-private:
-    fs::path where_;
-    bool mounted_ = false;
-};
 
 // The save fails with a reason, and nothing of the place changed.
 void expectOriginalWhole(FormatFile& format, const fs::path& file, const std::string& reason) {
