@@ -89,7 +89,9 @@ trace=
 one_refusal /var/spool/bcpctrl/output bcpctrl
 
 # A ZPL printer on a serial port whose device belongs to dialout, as /dev/ttyUSB0 does.
-in_root zpl-printer-sim --pty --out /tmp/zpl-out >"$work/port" 2>/dev/null &
+# chroot itself, not the in_root function, so that $! is the emulator (chroot execs it) and
+# the trap stops it rather than a shell around it.
+chroot "$root" zpl-printer-sim --pty --out /tmp/zpl-out >"$work/port" 2>/dev/null &
 simulator=$!
 trap 'kill "$simulator" 2>/dev/null || true' EXIT
 for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.1; done
